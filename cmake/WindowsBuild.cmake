@@ -1,6 +1,7 @@
 # Cross build for 32-bit Windows: the DLL, its tools and its test programs.
 # Test programs run under Wine in a prefix private to this build tree.
 
+enable_language(RC)
 set(FERROWIND_WARNINGS -Wall -Wextra -Werror)
 add_link_options(-static -static-libgcc -static-libstdc++)
 
