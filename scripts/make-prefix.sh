@@ -1,7 +1,8 @@
 #!/bin/sh
 # Creates the private Wine prefix of a build tree, once: a 32-bit prefix in
 # which "Arial" resolves to Liberation Sans and windows are unmanaged (so that
-# closing a dialog does not wait for a window manager). Safe to run in parallel.
+# closing a dialog does not wait for a window manager), and where a crashing
+# program ends at once instead of waiting in the debugger. Safe to run in parallel.
 set -eu
 prefix=$(realpath -m "$1")
 stamp="$prefix/.ferrowind-ready"
@@ -22,7 +23,9 @@ printf '%s\r\n' 'REGEDIT4' '' \
     '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
     '"Arial"="Liberation Sans"' '' \
     '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' \
-    '"Managed"="N"' '' > "$reg"
+    '"Managed"="N"' '' \
+    '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]' \
+    '"Debugger"=-' '"Auto"="1"' '' > "$reg"
 run wine regedit "$reg" >/dev/null 2>&1
 wineserver -w
 touch "$stamp"
