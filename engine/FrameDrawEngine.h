@@ -5,12 +5,22 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <memory>
+
+#include "engine/TextPlacement.h"
 #include "engine/TimeCodeClock.h"
 #include "settings/SMPTEDrawSettings.h"
+
+struct DibView;
+struct CRealizedFont;
 
 class CFrameDrawEngine : public CTimeCodeClock
 {
 public:
+    // A BITMAPINFOHEADER and one colour-table entry.
+    static constexpr ULONG kMinBitmapInfoBytes = 44;
+
     CFrameDrawEngine();
     ~CFrameDrawEngine();
     CFrameDrawEngine(const CFrameDrawEngine&) = delete;
@@ -24,5 +34,25 @@ public:
     // object calls it first to keep its teardown order).
     void ReleaseFont();
 
-    // Members below are filled in by the engine's implementation.
+    // The state below carries over from frame to frame. It is public so that
+    // tests can read it back; only the engine writes it.
+    SMPTEDrawSettings* m_pSettings;
+    SMPTEDrawSettings m_settingsApplied;
+    std::unique_ptr<CRealizedFont> m_pFont;
+    TextPoint m_ptTextOrigin = kDefaultTextOrigin;
+    int32_t m_cxLayout = 0;
+    int32_t m_cyLayout = 0;
+    // How many times the sample was measured; tests count layouts with it.
+    uint32_t m_cLayoutMeasures = 0;
+    // The text rendering hint of the context the last text was drawn with,
+    // as the platform reports it (-1 before the first); tests read it, since
+    // the hint does not always show in the pixels.
+    int32_t m_nTextRenderingHint = -1;
+
+private:
+    bool RealizeFont(int32_t cx, int32_t cy, const SMPTEDrawSettings& settings);
+    bool LayoutText(int32_t cx, int32_t cy);
+    void MeasureSample(int32_t cx, int32_t cy, float& cxBox, float& cyBox) const;
+    void DrawTimeCode(BYTE* pPixels, const DibView& view, int32_t length, uint32_t argbColor,
+                      ULONG uRenderingHints);
 };

@@ -103,10 +103,7 @@ TEST_P(DibRowBytesCase, PaddedToFourBytes)
     const RowCase& c = GetParam();
     uint32_t cbRow = 12345;
     EXPECT_EQ(DibRowBytes(c.width, c.bitCount, cbRow), c.ok);
-    if (c.ok)
-        EXPECT_EQ(cbRow, c.cbRow);
-    else
-        EXPECT_EQ(cbRow, 12345u);
+    EXPECT_EQ(cbRow, c.ok ? c.cbRow : 12345u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, DibRowBytesCase,
@@ -196,7 +193,9 @@ TEST_P(DibFormatCase, PixelFormatChoice)
     DibView view = {};
     ASSERT_EQ(DescribeDib(c.header, 1 << 20, view), c.verdict);
     if (c.verdict == DibVerdict::Drawable)
+    {
         EXPECT_EQ(view.format, c.format);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,0 +1,216 @@
+#include "engine/FrameDrawEngine.h"
+
+#include <new>
+
+#include "engine/DibGeometry.h"
+#include "engine/FontDescription.h"
+#include "engine/GdiplusObject.h"
+#include "settings/CurrentSettings.h"
+
+using namespace Gdiplus;
+using namespace Gdiplus::DllExports;
+
+// The realised font. Its handle stays empty when the platform refused the
+// font (an unknown face, an unusable size); measuring and drawing then do
+// nothing.
+struct CRealizedFont
+{
+    CGdipFont font;
+};
+
+namespace
+{
+PixelFormat GdiplusPixelFormat(DibPixelFormat format)
+{
+    switch (format)
+    {
+    case DibPixelFormat::Rgb24:
+        return PixelFormat24bppRGB;
+    case DibPixelFormat::Rgb555:
+        return PixelFormat16bppRGB555;
+    case DibPixelFormat::Rgb565:
+        return PixelFormat16bppRGB565;
+    case DibPixelFormat::Rgb32:
+        break;
+    }
+    // The fourth byte of a 32-bit DIB is not alpha: an alpha format would
+    // blend against it.
+    return PixelFormat32bppRGB;
+}
+} // namespace
+
+CFrameDrawEngine::CFrameDrawEngine() : m_pSettings(&g_currentSettings)
+{
+    // Differs from every valid record, so that the first frame realises.
+    m_settingsApplied.Invalidate();
+}
+
+CFrameDrawEngine::~CFrameDrawEngine()
+{
+    ReleaseFont();
+}
+
+void CFrameDrawEngine::ReleaseFont()
+{
+    m_pFont.reset();
+    m_cxLayout = 0;
+    m_cyLayout = 0;
+}
+
+HRESULT CFrameDrawEngine::DrawFrame(BSTRBLOB* pBitmapInfo, BSTRBLOB* pBitmapBytes, ULONGLONG rtStart,
+                                    ULONGLONG rtEnd, ULONG uRenderingHints)
+{
+    if (pBitmapInfo == nullptr || pBitmapInfo->pData == nullptr || pBitmapInfo->cbSize < kMinBitmapInfoBytes)
+        return S_FALSE;
+    if (pBitmapBytes == nullptr || pBitmapBytes->pData == nullptr)
+        return S_FALSE;
+
+    DibHeader header = {};
+    if (!ReadDibHeader(pBitmapInfo->pData, pBitmapInfo->cbSize, header))
+        return S_FALSE;
+    // Nothing may be written past the caller's buffer: a frame that claims
+    // more rows than its buffer holds is refused before any work is done.
+    DibView view = {};
+    const DibVerdict verdict = DescribeDib(header, pBitmapBytes->cbSize, view);
+    if (verdict == DibVerdict::Refuse)
+        return S_FALSE;
+    const int32_t cx = header.biWidth;
+    const int32_t cy = header.biHeight;
+
+    // One consistent copy of the shared record for the whole frame: another
+    // apartment may replace it meanwhile.
+    SMPTEDrawSettings current;
+    SnapshotSettings(*m_pSettings, current);
+
+    if (!m_pFont || current.IsDifferent(m_settingsApplied))
+    {
+        if (!RealizeFont(cx, cy, current))
+            return S_FALSE;
+    }
+    if (!m_pFont)
+        return S_FALSE;
+
+    UpdateFrameDuration(rtStart, rtEnd);
+    if (!LayoutText(cx, cy))
+        return S_FALSE;
+
+    const int32_t length = FormatTimeCode(rtStart);
+    if (length <= 0 || length >= static_cast<int32_t>(kTimeCodeUnits))
+        return S_FALSE;
+
+    // A layout the platform cannot draw on leaves the frame as it is, and the
+    // frame still counts as handled.
+    if (verdict == DibVerdict::Drawable)
+        DrawTimeCode(pBitmapBytes->pData, view, length, current.argbColor, uRenderingHints);
+    return S_OK;
+}
+
+bool CFrameDrawEngine::RealizeFont(int32_t cx, int32_t cy, const SMPTEDrawSettings& settings)
+{
+    if (cx <= 10 && cy <= 10)
+        return false;
+
+    const FontDescription description = DescribeFont(settings.lfFont);
+    CGdipFontFamily family;
+    GdipCreateFontFamilyFromName(description.szFaceName, nullptr, family.put());
+
+    ReleaseFont();
+    m_pFont.reset(new (std::nothrow) CRealizedFont);
+    // No other face is tried: an unknown face leaves the font empty.
+    if (m_pFont && family)
+        GdipCreateFont(family.get(), description.emSize, description.style, UnitPixel, m_pFont->font.put());
+
+    // The layout places the text at the applied position, so the settings are
+    // recorded first; they are recorded whatever the layout answers.
+    m_settingsApplied = settings;
+    return LayoutText(cx, cy);
+}
+
+bool CFrameDrawEngine::LayoutText(int32_t cx, int32_t cy)
+{
+    if (cx == m_cxLayout && cy == m_cyLayout)
+        return true;
+    if (!m_pFont)
+        return false;
+
+    m_ptTextOrigin = kDefaultTextOrigin;
+    for (int32_t i = 0; i <= kLayoutSampleLength; ++i)
+        m_szTimeCode[i] = static_cast<Utf16Unit>(kLayoutSample[i]);
+
+    // A top-down frame (negative height) is measured and placed with its
+    // height as a number of rows, so the text stands where it stands in a
+    // bottom-up frame of the same size.
+    const int64_t rows = cy < 0 ? -static_cast<int64_t>(cy) : cy;
+    float cxBox = 0.0f;
+    float cyBox = 0.0f;
+    if (rows <= INT32_MAX)
+        MeasureSample(cx, static_cast<int32_t>(rows), cxBox, cyBox);
+    ++m_cLayoutMeasures;
+    PlaceText(cx, rows, cxBox, cyBox, m_settingsApplied.dwPosition, m_ptTextOrigin);
+
+    m_cxLayout = cx;
+    m_cyLayout = cy;
+    return true;
+}
+
+void CFrameDrawEngine::MeasureSample(int32_t cx, int32_t cy, float& cxBox, float& cyBox) const
+{
+    if (cx <= 0 || cy <= 0 || !m_pFont || !m_pFont->font)
+        return;
+
+    CGdipBitmap scratch;
+    GdipCreateBitmapFromScan0(cx, cy, 0, PixelFormat32bppARGB, nullptr, scratch.put());
+    if (!scratch)
+        return;
+    CGdipGraphics graphics;
+    GdipGetImageGraphicsContext(scratch.get(), graphics.put());
+    if (!graphics)
+        return;
+    GdipSetTextRenderingHint(graphics.get(), TextRenderingHintAntiAlias);
+
+    CGdipStringFormat format;
+    GdipCreateStringFormat(0, LANG_NEUTRAL, format.put());
+    if (!format)
+        return;
+    GdipSetStringFormatAlign(format.get(), StringAlignmentNear);
+    GdipSetStringFormatLineAlign(format.get(), StringAlignmentNear);
+
+    const RectF layout(0.0f, 0.0f, static_cast<REAL>(cx), static_cast<REAL>(cy));
+    RectF box(0.0f, 0.0f, 0.0f, 0.0f);
+    if (GdipMeasureString(graphics.get(), m_szTimeCode, kLayoutSampleLength, m_pFont->font.get(), &layout,
+                          format.get(), &box, nullptr, nullptr) != Ok)
+        return;
+    cxBox = box.Width;
+    cyBox = box.Height;
+}
+
+void CFrameDrawEngine::DrawTimeCode(BYTE* pPixels, const DibView& view, int32_t length, uint32_t argbColor,
+                                    ULONG uRenderingHints)
+{
+    if (!m_pFont->font)
+        return;
+
+    // A view of the caller's rows, top row first: drawing writes straight
+    // into the caller's memory, nothing is copied.
+    CGdipBitmap bitmap;
+    GdipCreateBitmapFromScan0(view.width, view.height, view.stride, GdiplusPixelFormat(view.format),
+                              pPixels + view.cbFirstRow, bitmap.put());
+    if (!bitmap)
+        return;
+    CGdipGraphics graphics;
+    GdipGetImageGraphicsContext(bitmap.get(), graphics.put());
+    if (!graphics)
+        return;
+    CGdipSolidFill brush;
+    GdipCreateSolidFill(argbColor, brush.put());
+    if (!brush)
+        return;
+    if (uRenderingHints == 1)
+        GdipSetTextRenderingHint(graphics.get(), TextRenderingHintAntiAlias);
+    TextRenderingHint hint = TextRenderingHintSystemDefault;
+    if (GdipGetTextRenderingHint(graphics.get(), &hint) == Ok)
+        m_nTextRenderingHint = hint;
+
+    const RectF at(m_ptTextOrigin.x, m_ptTextOrigin.y, 0.0f, 0.0f);
+    GdipDrawString(graphics.get(), m_szTimeCode, length, m_pFont->font.get(), &at, nullptr, brush.get());
+}

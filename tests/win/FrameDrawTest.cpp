@@ -1,0 +1,289 @@
+#include "FrameTestSupport.h"
+
+#include <atomic>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+#include "engine/FrameDrawEngine.h"
+#include "settings/CurrentSettings.h"
+
+namespace
+{
+class FrameDraw : public FrameTest
+{
+};
+
+struct DrawCase
+{
+    const char* name;
+    SMPTEDrawSettings settings;
+    TextStyle style;
+    ULONG uRenderingHints;
+};
+
+TextStyle Style(const wchar_t* face, float emSize, int style, Gdiplus::ARGB color, bool antiAlias)
+{
+    TextStyle s;
+    s.face = face;
+    s.emSize = emSize;
+    s.style = style;
+    s.color = color;
+    s.antiAlias = antiAlias;
+    return s;
+}
+
+SMPTEDrawSettings WithFlags(SMPTEDrawSettings s, uint8_t italic, uint8_t underline, uint8_t strikeOut)
+{
+    s.lfFont.lfItalic = italic;
+    s.lfFont.lfUnderline = underline;
+    s.lfFont.lfStrikeOut = strikeOut;
+    return s;
+}
+
+// Draws one frame through the engine and the same frame directly with GDI+,
+// and compares every byte.
+void ExpectSameAsDirectDrawing(CFrameDrawEngine& engine, int32_t width, int32_t height, const TextStyle& style,
+                               ULONG uRenderingHints, uint16_t px, uint16_t py)
+{
+    TestFrame drawn(width, height);
+    drawn.FillPattern();
+    TestFrame expected = drawn;
+    const std::vector<BYTE> before = drawn.pixels;
+    ASSERT_EQ(engine.DrawFrame(drawn.Info(), drawn.Bytes(), kStart, kEnd, uRenderingHints), S_OK);
+
+    const Gdiplus::PointF origin = ExpectedOrigin(style, width, height < 0 ? -height : height, px, py);
+    EXPECT_EQ(engine.m_ptTextOrigin.x, origin.X);
+    EXPECT_EQ(engine.m_ptTextOrigin.y, origin.Y);
+    DrawReference(expected, kStartText, style, origin.X, origin.Y);
+    EXPECT_GT(drawn.ChangedPixels(before), 50u);
+    EXPECT_TRUE(drawn.pixels == expected.pixels);
+}
+} // namespace
+
+TEST_F(FrameDraw, ChangesPixelsOnlyInsideTheMeasuredBoxAtTheOrigin)
+{
+    for (const uint32_t position : {PackPosition(3, 3), PackPosition(0, 0), PackPosition(100, 100),
+                                    PackPosition(50, 100)})
+    {
+        SCOPED_TRACE(position);
+        UseSettings(MakeSettings(L"Arial", 64, 0, 0xFFFFFFFF, position));
+        CFrameDrawEngine engine;
+        TestFrame frame(640, 480);
+        frame.FillPattern();
+        const std::vector<BYTE> before = frame.pixels;
+        ASSERT_EQ(engine.DrawFrame(frame.Info(), frame.Bytes(), kStart, kEnd, 1), S_OK);
+
+        const Gdiplus::RectF box = MeasureReference(TextStyle(), 640, 480);
+        const PixelBox changed = frame.ChangedBox(before);
+        ASSERT_FALSE(changed.Empty());
+        const float x = engine.m_ptTextOrigin.x;
+        const float y = engine.m_ptTextOrigin.y;
+        EXPECT_GE(changed.left, static_cast<int>(std::floor(x)));
+        EXPECT_GE(changed.top, static_cast<int>(std::floor(y)));
+        EXPECT_LE(changed.right, static_cast<int>(std::ceil(x + box.Width)));
+        EXPECT_LE(changed.bottom, static_cast<int>(std::ceil(y + box.Height)));
+        // The glyphs fill most of the box, not a corner of it.
+        EXPECT_GT(changed.right - changed.left, static_cast<int>(box.Width * 0.8f));
+        EXPECT_GT(changed.bottom - changed.top, static_cast<int>(box.Height * 0.5f));
+    }
+}
+
+TEST_F(FrameDraw, SameBytesAsADirectDrawing)
+{
+    const DrawCase cases[] = {
+        {"defaults", SMPTEDrawSettings(), Style(L"Arial", 64, 0, 0xFFFFFFFF, true), 1},
+        {"negative height, bold, translucent red",
+         MakeSettings(L"Arial", -24, 700, 0x80FF0000, PackPosition(20, 80)),
+         Style(L"Arial", 24, 1, 0x80FF0000, true), 1},
+        {"italic, underline, strike-out",
+         WithFlags(MakeSettings(L"DejaVu Sans", 48, 900, 0xFF00FF00, PackPosition(100, 0)), 1, 1, 1),
+         Style(L"DejaVu Sans", 48, 15, 0xFF00FF00, true), 1},
+        {"weight 600 is regular", MakeSettings(L"Liberation Sans", 30, 600, 0xFF000000, PackPosition(0, 100)),
+         Style(L"Liberation Sans", 30, 0, 0xFF000000, false), 0},
+        {"weight 800 is bold", MakeSettings(L"Liberation Sans", 30, 800, 0xFF000000, PackPosition(0, 100)),
+         Style(L"Liberation Sans", 30, 1, 0xFF000000, false), 0},
+    };
+    for (const DrawCase& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        UseSettings(c.settings);
+        CFrameDrawEngine engine;
+        ExpectSameAsDirectDrawing(engine, 640, 480, c.style, c.uRenderingHints,
+                                  HorizontalPercent(c.settings.dwPosition), VerticalPercent(c.settings.dwPosition));
+    }
+}
+
+TEST_F(FrameDraw, AntiAliasingOnlyForHintOne)
+{
+    CFrameDrawEngine engine;
+    const TextStyle smooth = Style(L"Arial", 64, 0, 0xFFFFFFFF, true);
+    const TextStyle plain = Style(L"Arial", 64, 0, 0xFFFFFFFF, false);
+    ExpectSameAsDirectDrawing(engine, 640, 480, smooth, 1, 3, 3);
+    EXPECT_EQ(engine.m_nTextRenderingHint, Gdiplus::TextRenderingHintAntiAlias);
+    for (const ULONG hints : {0ul, 2ul, 3ul, 4ul, 0xFFFFFFFFul})
+    {
+        SCOPED_TRACE(hints);
+        ExpectSameAsDirectDrawing(engine, 640, 480, plain, hints, 3, 3);
+        // Wine renders text the same under every hint, so the pixels alone
+        // cannot tell; the context the text was drawn with can.
+        EXPECT_EQ(engine.m_nTextRenderingHint, Gdiplus::TextRenderingHintSystemDefault);
+    }
+    ExpectSameAsDirectDrawing(engine, 640, 480, smooth, 1, 3, 3);
+    EXPECT_EQ(engine.m_nTextRenderingHint, Gdiplus::TextRenderingHintAntiAlias);
+}
+
+TEST_F(FrameDraw, TransparentTextChangesNothing)
+{
+    UseSettings(MakeSettings(L"Arial", 64, 0, 0x00FFFFFF, PackPosition(3, 3)));
+    CFrameDrawEngine engine;
+    for (const ULONG hints : {0ul, 1ul})
+    {
+        TestFrame frame(640, 480);
+        frame.FillPattern();
+        const std::vector<BYTE> before = frame.pixels;
+        EXPECT_EQ(engine.DrawFrame(frame.Info(), frame.Bytes(), kStart, kEnd, hints), S_OK);
+        EXPECT_EQ(frame.pixels, before);
+    }
+}
+
+TEST_F(FrameDraw, TextBufferHoldsTheFramesTimeCode)
+{
+    CFrameDrawEngine engine;
+    TestFrame frame(640, 480);
+    // The first frame realises the font and measures the sample.
+    ASSERT_EQ(engine.DrawFrame(frame.Info(), frame.Bytes(), kStart, kEnd, 1), S_OK);
+    EXPECT_EQ(Text(engine.m_szTimeCode), kStartText);
+    // So does a change of size.
+    TestFrame other(320, 240);
+    ASSERT_EQ(engine.DrawFrame(other.Info(), other.Bytes(), 3600000000000ull, 3600000400000ull, 1), S_OK);
+    EXPECT_EQ(Text(engine.m_szTimeCode), L"100:00:00.00");
+    // A frame without a usable end keeps the 25 frames per second.
+    ASSERT_EQ(engine.DrawFrame(other.Info(), other.Bytes(), 9600000, 9600000, 1), S_OK);
+    EXPECT_EQ(Text(engine.m_szTimeCode), L"00:00:00.24");
+}
+
+TEST_F(FrameDraw, SettingsChangeReachesTheNextFrameOfEveryObject)
+{
+    CFrameDrawEngine first;
+    CFrameDrawEngine second;
+    const TextStyle defaults = Style(L"Arial", 64, 0, 0xFFFFFFFF, true);
+    ExpectSameAsDirectDrawing(first, 640, 480, defaults, 1, 3, 3);
+    ExpectSameAsDirectDrawing(second, 800, 600, defaults, 1, 3, 3);
+
+    const SMPTEDrawSettings changed = MakeSettings(L"DejaVu Sans", 40, 700, 0xFFFF2000, PackPosition(90, 60));
+    UseSettings(changed);
+    const TextStyle now = Style(L"DejaVu Sans", 40, 1, 0xFFFF2000, true);
+    ExpectSameAsDirectDrawing(first, 640, 480, now, 1, 90, 60);
+    ExpectSameAsDirectDrawing(second, 800, 600, now, 1, 90, 60);
+    EXPECT_TRUE(first.m_settingsApplied.IsEqual(changed));
+    EXPECT_TRUE(second.m_settingsApplied.IsEqual(changed));
+
+    // Only the colour changes: the very next frame has it.
+    SMPTEDrawSettings blue = changed;
+    blue.argbColor = 0xFF2040FF;
+    UseSettings(blue);
+    ExpectSameAsDirectDrawing(first, 640, 480, Style(L"DejaVu Sans", 40, 1, 0xFF2040FF, true), 1, 90, 60);
+
+    // Only the position changes.
+    SMPTEDrawSettings moved = blue;
+    moved.dwPosition = PackPosition(10, 100);
+    UseSettings(moved);
+    ExpectSameAsDirectDrawing(first, 640, 480, Style(L"DejaVu Sans", 40, 1, 0xFF2040FF, true), 1, 10, 100);
+
+    // And an object created after the change starts with it.
+    CFrameDrawEngine third;
+    ExpectSameAsDirectDrawing(third, 640, 480, Style(L"DejaVu Sans", 40, 1, 0xFF2040FF, true), 1, 10, 100);
+}
+
+TEST_F(FrameDraw, FontThePlatformRefusesDrawsNothing)
+{
+    SMPTEDrawSettings unknown = MakeSettings(L"No Such Face Anywhere", 64, 0, 0xFFFFFFFF, PackPosition(50, 50));
+    SMPTEDrawSettings unterminated = unknown;
+    for (size_t i = 0; i < kFaceNameUnits; ++i)
+        unterminated.lfFont.lfFaceName[i] = L'A';
+    SMPTEDrawSettings empty = unknown;
+    std::memset(empty.lfFont.lfFaceName, 0, sizeof(empty.lfFont.lfFaceName));
+    SMPTEDrawSettings lowest = MakeSettings(L"Arial", INT_MIN, 0, 0xFFFFFFFF, PackPosition(50, 50));
+    SMPTEDrawSettings highest = MakeSettings(L"Arial", INT_MAX, 0, 0xFFFFFFFF, PackPosition(50, 50));
+
+    const struct
+    {
+        const char* name;
+        const SMPTEDrawSettings& settings;
+    } cases[] = {{"unknown face", unknown},  {"32 units, no terminator", unterminated},
+                 {"empty face", empty},      {"height INT_MIN", lowest},
+                 {"height INT_MAX", highest}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        UseSettings(c.settings);
+        CFrameDrawEngine engine;
+        TestFrame frame(640, 480);
+        frame.FillPattern();
+        const std::vector<BYTE> before = frame.pixels;
+        EXPECT_EQ(engine.DrawFrame(frame.Info(), frame.Bytes(), kStart, kEnd, 1), S_OK);
+        EXPECT_EQ(frame.pixels, before);
+        EXPECT_NE(engine.m_pFont, nullptr);
+        EXPECT_TRUE(engine.m_settingsApplied.IsEqual(c.settings));
+        EXPECT_EQ(engine.m_ptTextOrigin.x, 5.0f);
+        EXPECT_EQ(engine.m_ptTextOrigin.y, 5.0f);
+        EXPECT_EQ(Text(engine.m_szTimeCode), kStartText);
+    }
+}
+
+TEST_F(FrameDraw, ReleasedFontIsRealisedAgain)
+{
+    CFrameDrawEngine engine;
+    const TextStyle defaults = Style(L"Arial", 64, 0, 0xFFFFFFFF, true);
+    ExpectSameAsDirectDrawing(engine, 640, 480, defaults, 1, 3, 3);
+    engine.ReleaseFont();
+    EXPECT_EQ(engine.m_pFont, nullptr);
+    EXPECT_EQ(engine.m_cxLayout, 0);
+    EXPECT_EQ(engine.m_cyLayout, 0);
+    ExpectSameAsDirectDrawing(engine, 640, 480, defaults, 1, 3, 3);
+    EXPECT_EQ(engine.m_cLayoutMeasures, 2u);
+}
+
+TEST_F(FrameDraw, ConcurrentReplacementNeverTearsTheRecord)
+{
+    // Two records that differ in every part, so a mix of them is neither.
+    const SMPTEDrawSettings a = MakeSettings(L"Arial", 20, 0, 0xFFFFFFFF, PackPosition(0, 0));
+    SMPTEDrawSettings b = MakeSettings(L"DejaVu Sans", -22, 700, 0x80102030, PackPosition(100, 100));
+    b.lfFont.lfWidth = 3;
+    b.lfFont.lfItalic = 1;
+
+    UseSettings(a);
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        for (unsigned i = 0; !stop.load(); ++i)
+            ReplaceSettings(g_currentSettings, (i & 1) ? a : b);
+    });
+    CFrameDrawEngine engine;
+    int torn = 0;
+    for (int i = 0; i < 300; ++i)
+    {
+        TestFrame frame(64, 48);
+        if (engine.DrawFrame(frame.Info(), frame.Bytes(), kStart, kEnd, 1) != S_OK)
+            ++torn;
+        if (!engine.m_settingsApplied.IsEqual(a) && !engine.m_settingsApplied.IsEqual(b))
+            ++torn;
+    }
+    stop = true;
+    writer.join();
+    EXPECT_EQ(torn, 0);
+}
+
+TEST_F(FrameDraw, ExtremeHeightsAnswerWithoutFault)
+{
+    for (const int32_t height : {0, 1, -1, 100000, -100000, INT_MIN, INT_MIN + 1, INT_MAX})
+    {
+        SCOPED_TRACE(height);
+        UseSettings(MakeSettings(L"Arial", height, 0, 0xFFFFFFFF, PackPosition(50, 50)));
+        CFrameDrawEngine engine;
+        TestFrame frame(320, 240);
+        EXPECT_EQ(engine.DrawFrame(frame.Info(), frame.Bytes(), kStart, kEnd, 1), S_OK);
+        EXPECT_EQ(Text(engine.m_szTimeCode), kStartText);
+    }
+}
