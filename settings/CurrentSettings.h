@@ -7,5 +7,5 @@
 
 extern SMPTEDrawSettings g_currentSettings;
 
-void SnapshotSettings(const SMPTEDrawSettings& shared, SMPTEDrawSettings& copy);
-void ReplaceSettings(SMPTEDrawSettings& shared, const SMPTEDrawSettings& value);
+void SnapshotSettings(const SMPTEDrawSettings& shared, SMPTEDrawSettings& copy) noexcept;
+void ReplaceSettings(SMPTEDrawSettings& shared, const SMPTEDrawSettings& value) noexcept;

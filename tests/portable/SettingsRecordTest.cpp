@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "settings/CurrentSettings.h"
 #include "settings/SMPTEDrawSettings.h"
@@ -192,4 +195,39 @@ TEST(CurrentSettings, StartAsDefaultsAndAreReplacedWhole)
 
     ReplaceSettings(g_currentSettings, SMPTEDrawSettings());
     EXPECT_TRUE(g_currentSettings.IsEqual(SMPTEDrawSettings()));
+}
+
+// Writers replace the shared record with one of two full records while
+// readers take snapshots: every snapshot must be one of the two, never a mix.
+TEST(CurrentSettings, SnapshotsAreNeverTorn)
+{
+    SMPTEDrawSettings first;
+    SMPTEDrawSettings second;
+    std::memset(static_cast<void*>(&second), 0x5C, sizeof(second));
+    SMPTEDrawSettings shared = first;
+
+    std::atomic<bool> bStop{false};
+    std::atomic<int> nTorn{0};
+    std::vector<std::thread> threads;
+    for (int w = 0; w < 2; ++w)
+        threads.emplace_back([&, w] {
+            for (int i = 0; !bStop.load(); ++i)
+                ReplaceSettings(shared, (i + w) % 2 ? second : first);
+        });
+    for (int r = 0; r < 2; ++r)
+        threads.emplace_back([&] {
+            SMPTEDrawSettings copy;
+            for (int i = 0; i < 20000; ++i)
+            {
+                SnapshotSettings(shared, copy);
+                if (!copy.IsEqual(first) && !copy.IsEqual(second))
+                    ++nTorn;
+            }
+        });
+    threads[2].join();
+    threads[3].join();
+    bStop = true;
+    threads[0].join();
+    threads[1].join();
+    EXPECT_EQ(nTorn.load(), 0);
 }
