@@ -4,7 +4,7 @@
 set -eu
 
 need_pkgs="g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 libwine-dev xvfb xauth \
-fonts-liberation cmake ninja-build clang libclang-rt-14-dev libgtest-dev googletest"
+fonts-liberation cmake ninja-build clang libclang-rt-14-dev libgtest-dev googletest fp-utils"
 
 missing=""
 for p in $need_pkgs; do
