@@ -1,0 +1,412 @@
+// The registrar against the real registry of the Wine prefix: the module's
+// two stored scripts, read from this program's own REGISTRY resources, run
+// through the Win32 executor. Each test removes the entries before and after
+// itself.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "com/Registrar.h"
+#include "com/Win32Handle.h"
+#include "com/Win32Registry.h"
+#include "resources/resource.h"
+
+namespace
+{
+using Rows = std::vector<std::wstring>;
+
+const wchar_t kAppId[] = L"{7DC31AD9-C10D-44A6-A01D-559A1539D177}";
+const wchar_t kClsid[] = L"{7755CDB1-91E2-41c5-9B9C-1F669CE36F30}";
+constexpr char16_t kAppIdText[] = u"{7DC31AD9-C10D-44A6-A01D-559A1539D177}";
+
+// Our keys under a class root, deepest first is not needed: each is removed
+// with its whole tree.
+const wchar_t* const kOwnKeys[] = {
+    L"AppID\\{7DC31AD9-C10D-44A6-A01D-559A1539D177}",
+    L"AppID\\Ferrowind.DLL",
+    L"Ferrowind.SMPTE.1",
+    L"Ferrowind.SMPTEFr",
+    L"CLSID\\{7755CDB1-91E2-41c5-9B9C-1F669CE36F30}",
+};
+
+std::wstring ModulePath()
+{
+    WCHAR szPath[MAX_PATH];
+    EXPECT_EQ(GetModulePath(GetModuleHandleW(nullptr), szPath), S_OK);
+    return szPath;
+}
+
+ReplacementList AppIdVariables()
+{
+    ReplacementList list;
+    list.Add(u"APPID", kAppIdText);
+    list.Add(u"APPID", kAppIdText);
+    return list;
+}
+
+ReplacementList ClassVariables()
+{
+    ReplacementList list;
+    list.Add(u"APPID", kAppIdText);
+    return list;
+}
+
+HRESULT RegisterBoth(bool bPerUser, LPCWSTR pszModule = nullptr)
+{
+    HMODULE hSelf = GetModuleHandleW(nullptr);
+    HRESULT hr = pszModule ? RunRegistryScriptAt(pszModule, IDR_FERROWIND, true, bPerUser, AppIdVariables())
+                           : RunRegistryScript(hSelf, IDR_FERROWIND, true, bPerUser, AppIdVariables());
+    if (FAILED(hr))
+        return hr;
+    return pszModule ? RunRegistryScriptAt(pszModule, IDR_SMPTEFRAMEDRAW, true, bPerUser, ClassVariables())
+                     : RunRegistryScript(hSelf, IDR_SMPTEFRAMEDRAW, true, bPerUser, ClassVariables());
+}
+
+HRESULT UnregisterBoth(bool bPerUser)
+{
+    HMODULE hSelf = GetModuleHandleW(nullptr);
+    const HRESULT hr = RunRegistryScript(hSelf, IDR_SMPTEFRAMEDRAW, false, bPerUser, ClassVariables());
+    if (FAILED(hr))
+        return hr;
+    return RunRegistryScript(hSelf, IDR_FERROWIND, false, bPerUser, AppIdVariables());
+}
+
+bool KeyExists(HKEY hRoot, const std::wstring& strPath)
+{
+    CRegKeyHandle hKey;
+    return RegOpenKeyExW(hRoot, strPath.c_str(), 0, KEY_READ, hKey.put()) == ERROR_SUCCESS;
+}
+
+void RemoveTree(HKEY hRoot, const std::wstring& strPath)
+{
+    const LONG lResult = RegDeleteTreeW(hRoot, strPath.c_str());
+    if (lResult == ERROR_SUCCESS)
+        RegDeleteKeyW(hRoot, strPath.c_str());
+}
+
+void RemoveOwnEntries()
+{
+    for (HKEY hRoot : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+    {
+        for (const wchar_t* pszKey : kOwnKeys)
+            RemoveTree(hRoot, std::wstring(L"Software\\Classes\\") + pszKey);
+    }
+}
+
+std::wstring ValueRow(const std::wstring& strKey, const std::wstring& strName, DWORD dwType,
+                      const std::vector<BYTE>& vecData)
+{
+    std::wstring strRow = strKey + (strName.empty() ? L" @=" : L" [" + strName + L"]=");
+    const size_t cUnits = vecData.size() / sizeof(WCHAR);
+    std::wstring strData(cUnits, L'\0');
+    std::copy(vecData.begin(), vecData.begin() + cUnits * sizeof(WCHAR), reinterpret_cast<BYTE*>(strData.data()));
+    // A REG_SZ shows as text only when its stored size counts one terminator.
+    if (dwType == REG_SZ && vecData.size() % sizeof(WCHAR) == 0 && cUnits > 0 && strData.back() == L'\0' &&
+        strData.find(L'\0') == cUnits - 1)
+    {
+        strData.pop_back();
+        return strRow + L"\"" + strData + L"\"";
+    }
+    return strRow + L"<type " + std::to_wstring(dwType) + L", " + std::to_wstring(vecData.size()) + L" bytes>";
+}
+
+// Every key and value under strPath, the key itself included, as rows named
+// from strShown.
+void AppendTree(HKEY hRoot, const std::wstring& strPath, const std::wstring& strShown, Rows& rows)
+{
+    CRegKeyHandle hKey;
+    if (RegOpenKeyExW(hRoot, strPath.c_str(), 0, KEY_READ, hKey.put()) != ERROR_SUCCESS)
+        return;
+    rows.push_back(strShown);
+    for (DWORD nIndex = 0;; ++nIndex)
+    {
+        WCHAR szName[16384];
+        DWORD cchName = ARRAYSIZE(szName);
+        DWORD dwType = 0;
+        DWORD cbData = 0;
+        if (RegEnumValueW(hKey.get(), nIndex, szName, &cchName, nullptr, &dwType, nullptr, &cbData) != ERROR_SUCCESS)
+            break;
+        std::vector<BYTE> vecData(cbData);
+        cchName = ARRAYSIZE(szName);
+        if (RegEnumValueW(hKey.get(), nIndex, szName, &cchName, nullptr, &dwType, vecData.data(), &cbData) !=
+            ERROR_SUCCESS)
+            break;
+        vecData.resize(cbData);
+        rows.push_back(ValueRow(strShown, std::wstring(szName, cchName), dwType, vecData));
+    }
+    for (DWORD nIndex = 0;; ++nIndex)
+    {
+        WCHAR szName[256];
+        DWORD cchName = ARRAYSIZE(szName);
+        if (RegEnumKeyExW(hKey.get(), nIndex, szName, &cchName, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        const std::wstring strChild(szName, cchName);
+        AppendTree(hRoot, strPath + L"\\" + strChild, strShown + L"\\" + strChild, rows);
+    }
+}
+
+// Our entries under a class root (rows 2 to 8 and 10 to 17 of the entry
+// table, and whatever else lies under those keys), sorted.
+Rows OwnRows(HKEY hRoot, const std::wstring& strClasses)
+{
+    Rows rows;
+    for (const wchar_t* pszKey : kOwnKeys)
+        AppendTree(hRoot, strClasses + pszKey, pszKey, rows);
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+Rows Sorted(Rows rows)
+{
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+Rows EntryRows(const std::wstring& strModule)
+{
+    const std::wstring appId = std::wstring(L"AppID\\") + kAppId;
+    const std::wstring appIdDll = L"AppID\\Ferrowind.DLL";
+    const std::wstring progId = L"Ferrowind.SMPTE.1";
+    const std::wstring viProgId = L"Ferrowind.SMPTEFr";
+    const std::wstring cls = std::wstring(L"CLSID\\") + kClsid;
+    const std::wstring clsidValue = std::wstring(L" @=\"") + kClsid + L"\"";
+    return Sorted({
+        appId,
+        appId + L" @=\"Ferrowind\"",
+        appIdDll,
+        appIdDll + L" [AppID]=\"" + kAppId + L"\"",
+        progId,
+        progId + L" @=\"SMPTEFrameDraw Class\"",
+        progId + L"\\CLSID",
+        progId + L"\\CLSID" + clsidValue,
+        viProgId,
+        viProgId + L" @=\"SMPTEFrameDraw Class\"",
+        viProgId + L"\\CLSID",
+        viProgId + L"\\CLSID" + clsidValue,
+        viProgId + L"\\CurVer",
+        viProgId + L"\\CurVer @=\"Ferrowind.SMPTE.1\"",
+        cls,
+        cls + L" @=\"SMPTEFrameDraw Class\"",
+        cls + L"\\ProgID",
+        cls + L"\\ProgID @=\"Ferrowind.SMPTE.1\"",
+        cls + L"\\VersionIndependentProgID",
+        cls + L"\\VersionIndependentProgID @=\"Ferrowind.SMPTEFr\"",
+        cls + L"\\InprocServer32",
+        cls + L"\\InprocServer32 @=\"" + strModule + L"\"",
+        cls + L"\\InprocServer32 [ThreadingModel]=\"Apartment\"",
+        cls + L"\\TypeLib",
+        cls + L"\\TypeLib @=\"{6E7FDFA9-9415-40DC-98FB-264BF98E9627}\"",
+        cls + L"\\Implemented Categories",
+        cls + L"\\Implemented Categories\\{5a245b48-94a3-4a37-9468-57f3807348e6}",
+    });
+}
+
+std::string Narrow(const Rows& rows)
+{
+    std::string strOut;
+    for (const std::wstring& strRow : rows)
+    {
+        for (wchar_t c : strRow)
+            strOut.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+        strOut.push_back('\n');
+    }
+    return strOut;
+}
+
+void SetString(HKEY hRoot, const std::wstring& strPath, LPCWSTR pszName, const std::wstring& strData)
+{
+    CRegKeyHandle hKey;
+    ASSERT_EQ(RegCreateKeyExW(hRoot, strPath.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, hKey.put(), nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(hKey.get(), pszName, 0, REG_SZ, reinterpret_cast<const BYTE*>(strData.c_str()),
+                             static_cast<DWORD>((strData.size() + 1) * sizeof(WCHAR))),
+              ERROR_SUCCESS);
+}
+
+class Registrar : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        RemoveOwnEntries();
+        ASSERT_TRUE(OwnRows(HKEY_CLASSES_ROOT, L"").empty());
+        ASSERT_TRUE(OwnRows(HKEY_CURRENT_USER, L"Software\\Classes\\").empty());
+    }
+    void TearDown() override { RemoveOwnEntries(); }
+};
+} // namespace
+
+TEST_F(Registrar, BadModuleOrResourceWritesNothing)
+{
+    EXPECT_EQ(RunRegistryScript(reinterpret_cast<HMODULE>(0x7ABC0000), IDR_SMPTEFRAMEDRAW, true, false,
+                                ClassVariables()),
+              HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
+    EXPECT_EQ(RunRegistryScript(GetModuleHandleW(nullptr), 999, true, false, ClassVariables()),
+              HRESULT_FROM_WIN32(ERROR_RESOURCE_NAME_NOT_FOUND));
+    EXPECT_EQ(RunRegistryScriptAt(nullptr, IDR_SMPTEFRAMEDRAW, true, false, ClassVariables()), E_INVALIDARG);
+    const std::wstring strMissing = L"C:\\does-not-exist\\Ferrowind.dll";
+    const HRESULT hrMissing = RunRegistryScriptAt(strMissing.c_str(), IDR_SMPTEFRAMEDRAW, true, false,
+                                                  ClassVariables());
+    EXPECT_TRUE(hrMissing == HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND) ||
+                hrMissing == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) ||
+                hrMissing == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND))
+        << std::hex << hrMissing;
+
+    // 259 units still count as a path; 260 do not.
+    const std::wstring strLong259 = L"C:\\" + std::wstring(256, L'x');
+    const std::wstring strLong260 = strLong259 + L"y";
+    EXPECT_NE(RunRegistryScriptAt(strLong259.c_str(), IDR_SMPTEFRAMEDRAW, true, false, ClassVariables()),
+              static_cast<HRESULT>(0x8007007A));
+    EXPECT_EQ(RunRegistryScriptAt(strLong260.c_str(), IDR_SMPTEFRAMEDRAW, true, false, ClassVariables()),
+              static_cast<HRESULT>(0x8007007A));
+
+    // No room left for Module and Module_Raw.
+    ReplacementList full;
+    for (size_t i = 0; i < ReplacementList::kCapacity - 1; ++i)
+        full.Add(u"APPID", kAppIdText);
+    EXPECT_EQ(RunRegistryScript(GetModuleHandleW(nullptr), IDR_SMPTEFRAMEDRAW, true, false, full), E_INVALIDARG);
+
+    EXPECT_TRUE(OwnRows(HKEY_CLASSES_ROOT, L"").empty());
+}
+
+TEST_F(Registrar, ScriptWithAnUndefinedVariableWritesNothing)
+{
+    // %MODULE% is always defined by the runner; a script that names an
+    // undefined variable is refused before anything is written.
+    EXPECT_EQ(RunRegistryScript(GetModuleHandleW(nullptr), IDR_FERROWIND, true, false, ReplacementList()),
+              DISP_E_EXCEPTION);
+    EXPECT_TRUE(OwnRows(HKEY_CLASSES_ROOT, L"").empty());
+}
+
+TEST_F(Registrar, RegisterWritesExactlyTheEntryTable)
+{
+    ASSERT_EQ(RegisterBoth(false), S_OK);
+    const Rows rows = OwnRows(HKEY_CLASSES_ROOT, L"");
+    EXPECT_EQ(rows, EntryRows(ModulePath())) << Narrow(rows);
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"AppID"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"CLSID"));
+    EXPECT_TRUE(OwnRows(HKEY_CURRENT_USER, L"Software\\Classes\\").empty());
+    if (std::getenv("FERROWIND_REGISTRY_DUMP") != nullptr)
+        std::printf("%s", Narrow(rows).c_str());
+}
+
+TEST_F(Registrar, RegisterTwiceRebuildsTheClassKeyButKeepsProgIdAdditions)
+{
+    ASSERT_EQ(RegisterBoth(false), S_OK);
+    const std::wstring strClassKey = std::wstring(L"CLSID\\") + kClsid;
+    SetString(HKEY_CLASSES_ROOT, strClassKey, L"Extra", L"by hand");
+    SetString(HKEY_CLASSES_ROOT, strClassKey + L"\\Foreign", L"", L"by hand");
+    SetString(HKEY_CLASSES_ROOT, L"Ferrowind.SMPTE.1\\Foreign", L"Kept", L"yes");
+
+    ASSERT_EQ(RegisterBoth(false), S_OK);
+    EXPECT_EQ(OwnRows(HKEY_CLASSES_ROOT, L""),
+              Sorted([] {
+                  Rows rows = EntryRows(ModulePath());
+                  rows.push_back(L"Ferrowind.SMPTE.1\\Foreign");
+                  rows.push_back(L"Ferrowind.SMPTE.1\\Foreign [Kept]=\"yes\"");
+                  return rows;
+              }()));
+}
+
+TEST_F(Registrar, UnregisterLeavesAppIdAndClsid)
+{
+    ASSERT_EQ(RegisterBoth(false), S_OK);
+    ASSERT_EQ(UnregisterBoth(false), S_OK);
+    EXPECT_TRUE(OwnRows(HKEY_CLASSES_ROOT, L"").empty());
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"AppID"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"CLSID"));
+    // Nothing left to find is no error.
+    EXPECT_EQ(UnregisterBoth(false), S_OK);
+}
+
+TEST_F(Registrar, UnregisterKeepsAProgIdWithAForeignSubkey)
+{
+    ASSERT_EQ(RegisterBoth(false), S_OK);
+    SetString(HKEY_CLASSES_ROOT, L"Ferrowind.SMPTE.1\\Foreign", L"", L"x");
+    ASSERT_EQ(UnregisterBoth(false), S_OK);
+    EXPECT_EQ(OwnRows(HKEY_CLASSES_ROOT, L""), Sorted({L"Ferrowind.SMPTE.1",
+                                                      L"Ferrowind.SMPTE.1 @=\"SMPTEFrameDraw Class\"",
+                                                      L"Ferrowind.SMPTE.1\\Foreign",
+                                                      L"Ferrowind.SMPTE.1\\Foreign @=\"x\""}));
+}
+
+TEST_F(Registrar, PerUserRunsLandUnderCurrentUserClasses)
+{
+    ASSERT_EQ(RegisterBoth(true), S_OK);
+    EXPECT_EQ(OwnRows(HKEY_CURRENT_USER, L"Software\\Classes\\"), EntryRows(ModulePath()));
+    EXPECT_TRUE(OwnRows(HKEY_LOCAL_MACHINE, L"Software\\Classes\\").empty());
+    ASSERT_EQ(UnregisterBoth(true), S_OK);
+    EXPECT_TRUE(OwnRows(HKEY_CURRENT_USER, L"Software\\Classes\\").empty());
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\AppID"));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\CLSID"));
+}
+
+TEST_F(Registrar, FailedRegistrationRemovesItsRootBlockAgain)
+{
+    // Subkeys of a volatile key must be volatile; the registrar creates
+    // non-volatile ones, so the class script fails at Ferrowind.SMPTEFr\CLSID.
+    {
+        CRegKeyHandle hVolatile;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"Ferrowind.SMPTEFr", 0, nullptr, REG_OPTION_VOLATILE,
+                                  KEY_WRITE, nullptr, hVolatile.put(), nullptr),
+                  ERROR_SUCCESS);
+    }
+    EXPECT_EQ(RunRegistryScript(GetModuleHandleW(nullptr), IDR_SMPTEFRAMEDRAW, true, false, ClassVariables()),
+              HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE));
+    // Ferrowind.SMPTE.1 was written and removed again, and so was the empty
+    // volatile key it failed on.
+    EXPECT_TRUE(OwnRows(HKEY_CLASSES_ROOT, L"").empty()) << Narrow(OwnRows(HKEY_CLASSES_ROOT, L""));
+}
+
+TEST_F(Registrar, ModulePathWithASingleQuoteIsWrittenUnchanged)
+{
+    WCHAR szTemp[MAX_PATH];
+    ASSERT_NE(GetTempPathW(MAX_PATH, szTemp), 0u);
+    const std::wstring strDir = std::wstring(szTemp) + L"Ferrowind 'quoted' dir";
+    const std::wstring strCopy = strDir + L"\\It's Ferrowind.dll";
+    CreateDirectoryW(strDir.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(ModulePath().c_str(), strCopy.c_str(), FALSE));
+
+    const HRESULT hr = RegisterBoth(false, strCopy.c_str());
+    const Rows rows = OwnRows(HKEY_CLASSES_ROOT, L"");
+    DeleteFileW(strCopy.c_str());
+    RemoveDirectoryW(strDir.c_str());
+    ASSERT_EQ(hr, S_OK);
+    EXPECT_EQ(rows, EntryRows(strCopy)) << Narrow(rows);
+}
+
+TEST_F(Registrar, ExecutorDeletesOnlyKeysWithoutSubkeys)
+{
+    CWin32Registry registry;
+    EXPECT_TRUE(registry.HasDeleteKeyEx());
+    const RegKey root = registry.RootKey(RegRoot::ClassesRoot);
+    RegKey parent = 0;
+    ASSERT_EQ(registry.CreateKey(root, u"Ferrowind.SMPTE.1", &parent), kWin32Success);
+    RegKey child = 0;
+    ASSERT_EQ(registry.CreateKey(parent, u"CLSID", &child), kWin32Success);
+    registry.CloseKey(child);
+    uint32_t cSubkeys = 0;
+    ASSERT_EQ(registry.CountSubkeys(parent, &cSubkeys), kWin32Success);
+    EXPECT_EQ(cSubkeys, 1u);
+    char16_t szName[kMaxKeyNameUnits + 1];
+    uint32_t cchName = 3;
+    EXPECT_EQ(registry.EnumSubkey(parent, 0, szName, &cchName), kWin32MoreData);
+    cchName = kMaxKeyNameUnits + 1;
+    ASSERT_EQ(registry.EnumSubkey(parent, 0, szName, &cchName), kWin32Success);
+    EXPECT_EQ(std::u16string(szName, cchName), u"CLSID");
+    EXPECT_EQ(registry.EnumSubkey(parent, 1, szName, &cchName), kWin32NoMoreItems);
+    EXPECT_NE(registry.DeleteKey(root, u"Ferrowind.SMPTE.1"), kWin32Success);
+    EXPECT_EQ(registry.DeleteKey(parent, u""), kWin32InvalidParameter);
+    EXPECT_EQ(registry.DeleteKey(parent, u"CLSID"), kWin32Success);
+    EXPECT_EQ(registry.DeleteKey(parent, u"CLSID"), kWin32FileNotFound);
+    registry.CloseKey(parent);
+    EXPECT_EQ(DeleteKeyTree(registry, root, u"Ferrowind.SMPTE.1"), kWin32Success);
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Ferrowind.SMPTE.1"));
+}
