@@ -52,7 +52,7 @@ trap 'rm -rf "$work"' EXIT
 per_round=$(( (frames + 4) / 5 ))
 "$root/scripts/wine-run.sh" "$build/win/wineprefix" "$build/win/tools/bench/ferrowind-bench.exe" "$per_round" \
     >"$work/engine.txt"
-awk '/^[0-9]+ x [0-9]+ / && $4 != "failed" { print $1 "x" $3, $4 }' "$work/engine.txt" >"$work/engine.tsv"
+awk '/^[0-9]+ x [0-9]+ / && $4 != "failed" { print $1 "x" $3, $4, $5 }' "$work/engine.txt" >"$work/engine.tsv"
 if [ ! -s "$work/engine.tsv" ]; then
     cat "$work/engine.txt" >&2
     echo "bench-peer: ferrowind-bench gave no figures" >&2
@@ -100,8 +100,9 @@ while [ $i -lt $stacked ]; do
     i=$((i + 1))
 done
 
-printf '%-11s  %14s  %14s  %18s  %18s\n' "frame" "Ferrowind (ms)" "drawtext (ms)" "Ferrowind/drawtext" "in pipeline (ms)"
-while read -r size engine_ms; do
+printf '%-11s  %14s  %14s  %14s  %18s  %16s\n' "frame" "Ferrowind (ms)" "GDI+ text (ms)" "drawtext (ms)" \
+    "Ferrowind/drawtext" "in pipeline (ms)"
+while read -r size engine_ms bare_ms; do
     raw="$work/$size.raw"
     # One frame of a test picture as raw BGRA.
     ffmpeg -hide_banner -nostdin -loglevel error -f lavfi -i "testsrc2=size=$size:rate=1" -frames:v 1 \
@@ -112,17 +113,18 @@ while read -r size engine_ms; do
     plain_wall=$(fastest 2 run_ffmpeg "$size" "$raw" $n -f null -)
     text_wall=$(fastest 2 run_ffmpeg "$size" "$raw" $n -vf "$drawtext" -f null -)
     rm -f "$raw"
-    awk -v size="$size" -v engine="$engine_ms" -v n="$frames" \
+    awk -v size="$size" -v engine="$engine_ms" -v bare="$bare_ms" -v n="$frames" \
         -v box="$box_cpu" -v text="$text_cpu" -v plain="$plain_wall" -v wall="$text_wall" -v k="$stacked" 'BEGIN {
         label = size; sub("x", " x ", label)
         peer = (text - box) * 1000.0 / n / k
         pipeline = (wall - plain) * 1000.0 / n
         if (peer > 0)
-            printf "%-11s  %14.3f  %14.3f  %18.2f  %18.3f\n", label, engine, peer, engine / peer, pipeline
+            printf "%-11s  %14.3f  %14.3f  %14.3f  %18.2f  %16.3f\n", label, engine, bare, peer, engine / peer, pipeline
         else
-            printf "%-11s  %14.3f  %14s  %18s  %18.3f\n", label, engine, "too small", "-", pipeline
+            printf "%-11s  %14.3f  %14.3f  %14s  %18s  %16.3f\n", label, engine, bare, "too small", "-", pipeline
     }'
 done <"$work/engine.tsv"
 echo
-echo "Ferrowind: median time per frame of the drawing entry under Wine, 32 bits, anti-aliased."
+echo "Ferrowind: median time per frame of the drawing entry under Wine, 32 bits, anti-aliased;"
+echo "GDI+ text: a bare GdipDrawString of the same text in Wine's GDI+, the floor under the engine."
 echo "ffmpeg $(ffmpeg -version | awk 'NR == 1 { print $3 }'): $frames frames a run, fastest of $repeats runs, one thread."
