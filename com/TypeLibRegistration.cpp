@@ -1,0 +1,156 @@
+#include "com/TypeLibRegistration.h"
+
+#include <oleauto.h>
+
+#include <cwchar>
+
+#include "com/ComPtr.h"
+#include "com/HResult.h"
+#include "com/Registrar.h"
+
+namespace
+{
+using PFN_REGISTERTYPELIBFORUSER = HRESULT(WINAPI*)(ITypeLib*, OLECHAR*, OLECHAR*);
+using PFN_UNREGISTERTYPELIBFORUSER = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
+
+// Looked up in the copy the process already has loaded: older systems lack
+// the per-user calls, and then the machine-wide ones serve.
+template <typename PFN>
+PFN FindOleAutomationExport(const char* pszName) noexcept
+{
+    HMODULE hOleAut = GetModuleHandleW(L"OLEAUT32.DLL");
+    if (hOleAut == nullptr)
+        return nullptr;
+    return reinterpret_cast<PFN>(reinterpret_cast<void (*)()>(GetProcAddress(hOleAut, pszName)));
+}
+
+class CBstr
+{
+public:
+    CBstr() = default;
+    ~CBstr() { SysFreeString(m_bstr); }
+    CBstr(const CBstr&) = delete;
+    CBstr& operator=(const CBstr&) = delete;
+    BSTR* put()
+    {
+        SysFreeString(m_bstr);
+        m_bstr = nullptr;
+        return &m_bstr;
+    }
+    BSTR get() const { return m_bstr; }
+
+private:
+    BSTR m_bstr = nullptr;
+};
+
+class CTypeLibAttr
+{
+public:
+    explicit CTypeLibAttr(ITypeLib* pTypeLib) : m_pTypeLib(pTypeLib) {}
+    ~CTypeLibAttr()
+    {
+        if (m_pAttr != nullptr)
+            m_pTypeLib->ReleaseTLibAttr(m_pAttr);
+    }
+    CTypeLibAttr(const CTypeLibAttr&) = delete;
+    CTypeLibAttr& operator=(const CTypeLibAttr&) = delete;
+    TLIBATTR** put() { return &m_pAttr; }
+    const TLIBATTR* operator->() const { return m_pAttr; }
+
+private:
+    ITypeLib* m_pTypeLib;
+    TLIBATTR* m_pAttr = nullptr;
+};
+} // namespace
+
+HRESULT LoadModuleTypeLib(HMODULE hModule, ITypeLib** ppTypeLib, WCHAR (&szLoadedFrom)[MAX_PATH]) noexcept
+{
+    if (ppTypeLib == nullptr)
+        return E_POINTER;
+    *ppTypeLib = nullptr;
+    RETURN_IF_FAILED(GetModulePath(hModule, szLoadedFrom));
+    if (SUCCEEDED(LoadTypeLib(szLoadedFrom, ppTypeLib)))
+        return S_OK;
+    *ppTypeLib = nullptr;
+
+    // The extension starts at the last '.' after the last '\'; without one,
+    // ".tlb" goes at the end.
+    const size_t cchPath = wcslen(szLoadedFrom);
+    size_t cchStem = cchPath;
+    for (size_t i = cchPath; i > 0; --i)
+    {
+        const WCHAR c = szLoadedFrom[i - 1];
+        if (c == L'\\')
+            break;
+        if (c == L'.')
+        {
+            cchStem = i - 1;
+            break;
+        }
+    }
+    static constexpr WCHAR kTlb[] = L".tlb";
+    if (cchStem + ARRAYSIZE(kTlb) > MAX_PATH)
+        return E_FAIL;
+    wmemcpy(szLoadedFrom + cchStem, kTlb, ARRAYSIZE(kTlb));
+    const HRESULT hr = LoadTypeLib(szLoadedFrom, ppTypeLib);
+    if (FAILED(hr))
+        *ppTypeLib = nullptr;
+    return hr;
+}
+
+void HelpDirectoryOf(const WCHAR* pszHelpFile, WCHAR (&szHelpDir)[MAX_PATH]) noexcept
+{
+    szHelpDir[0] = L'\0';
+    if (pszHelpFile == nullptr)
+        return;
+    size_t cchDir = 0;
+    for (size_t i = 0; pszHelpFile[i] != L'\0'; ++i)
+    {
+        if (pszHelpFile[i] == L'\\' || pszHelpFile[i] == L'/' || pszHelpFile[i] == L':')
+            cchDir = i + 1;
+    }
+    if (cchDir >= MAX_PATH)
+        cchDir = MAX_PATH - 1;
+    wmemcpy(szHelpDir, pszHelpFile, cchDir);
+    szHelpDir[cchDir] = L'\0';
+}
+
+HRESULT RegisterModuleTypeLib(HMODULE hModule, bool bPerUser) noexcept
+{
+    ComPtr<ITypeLib> spTypeLib;
+    WCHAR szPath[MAX_PATH];
+    RETURN_IF_FAILED(LoadModuleTypeLib(hModule, spTypeLib.put(), szPath));
+
+    CBstr bstrHelpFile;
+    WCHAR szHelpDir[MAX_PATH];
+    WCHAR* pszHelpDir = nullptr;
+    if (SUCCEEDED(spTypeLib->GetDocumentation(-1, nullptr, nullptr, nullptr, bstrHelpFile.put())) &&
+        bstrHelpFile.get() != nullptr && bstrHelpFile.get()[0] != L'\0')
+    {
+        HelpDirectoryOf(bstrHelpFile.get(), szHelpDir);
+        pszHelpDir = szHelpDir;
+    }
+
+    if (bPerUser)
+    {
+        if (auto pfn = FindOleAutomationExport<PFN_REGISTERTYPELIBFORUSER>("RegisterTypeLibForUser"))
+            return pfn(spTypeLib.get(), szPath, pszHelpDir);
+    }
+    return RegisterTypeLib(spTypeLib.get(), szPath, pszHelpDir);
+}
+
+HRESULT UnregisterModuleTypeLib(HMODULE hModule, bool bPerUser) noexcept
+{
+    ComPtr<ITypeLib> spTypeLib;
+    WCHAR szPath[MAX_PATH];
+    RETURN_IF_FAILED(LoadModuleTypeLib(hModule, spTypeLib.put(), szPath));
+
+    CTypeLibAttr attr(spTypeLib.get());
+    RETURN_IF_FAILED(spTypeLib->GetLibAttr(attr.put()));
+    if (bPerUser)
+    {
+        if (auto pfn = FindOleAutomationExport<PFN_UNREGISTERTYPELIBFORUSER>("UnRegisterTypeLibForUser"))
+            return pfn(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
+    }
+    return UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
+}
