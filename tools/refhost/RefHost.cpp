@@ -1,11 +1,18 @@
-// A reference host: starts GDI+, generates a short clip of 1280 x 720 frames
-// at 29.97 frames per second, hands every frame to the drawing engine with its
-// real start and end times, and writes a few frames and a contact sheet as PNG.
+// A reference host, working as the real one does: it finds the video-draw
+// plug-ins through their component category, creates the first one through
+// COM, hands it a short clip of 1280 x 720 frames at 29.97 frames per second
+// with their real start and end times through IWendleVideoDraw, and writes a
+// few frames and a contact sheet as PNG. Then it releases the plug-in and
+// checks that its module allows unloading, and lets COM unload it.
 //
 //   ferrowind-host.exe [output folder]
+//
+// The plug-in must be registered first, as its installer does it, with
+// regsvr32 (machine-wide) or regsvr32 /n /i:user (for the current user).
 
 #include <windows.h>
 #include <objidl.h>
+#include <comcat.h>
 #include <gdiplus.h>
 
 #include <cstdint>
@@ -13,7 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/FrameDrawEngine.h"
+#include "Ferrowind.h"
+#include "com/ComPtr.h"
 #include "engine/GdiplusObject.h"
 
 using namespace Gdiplus;
@@ -21,6 +29,9 @@ using namespace Gdiplus::DllExports;
 
 namespace
 {
+// The host's category of video-draw plug-ins.
+constexpr CATID kCatIdWendleVideoDraw = {0x5a245b48, 0x94a3, 0x4a37, {0x94, 0x68, 0x57, 0xf3, 0x80, 0x73, 0x48, 0xe6}};
+
 constexpr int kWidth = 1280;
 constexpr int kHeight = 720;
 constexpr int kFrames = 90; // three seconds
@@ -38,6 +49,63 @@ const int kSavedFrames[] = {0, 45, 89};
 ULONGLONG FrameStart(int n)
 {
     return static_cast<ULONGLONG>(n) * 10000000ull * 1001ull / 30000ull;
+}
+
+class ComApartment
+{
+public:
+    ComApartment() : m_ok(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~ComApartment()
+    {
+        if (m_ok)
+            CoUninitialize();
+    }
+    bool Started() const { return m_ok; }
+
+private:
+    bool m_ok;
+};
+
+std::wstring GuidText(const GUID& guid)
+{
+    wchar_t sz[40] = {};
+    StringFromGUID2(guid, sz, 40);
+    return sz;
+}
+
+// The classes registered under the category, in the order COM lists them.
+std::vector<CLSID> ClassesOfCategory(const CATID& catid)
+{
+    std::vector<CLSID> classes;
+    ComPtr<ICatInformation> categories;
+    if (FAILED(CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER, IID_ICatInformation,
+                                reinterpret_cast<void**>(categories.put()))))
+        return classes;
+    ComPtr<IEnumCLSID> found;
+    CATID implemented[] = {catid};
+    if (FAILED(categories->EnumClassesOfCategories(1, implemented, 0, nullptr, found.put())))
+        return classes;
+    CLSID clsid;
+    ULONG fetched = 0;
+    while (found->Next(1, &clsid, &fetched) == S_OK && fetched == 1)
+        classes.push_back(clsid);
+    return classes;
+}
+
+// The module that implements an object: the one its first vtable lies in.
+HMODULE ModuleOf(IUnknown* object)
+{
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       *reinterpret_cast<LPCWSTR*>(object), &module);
+    return module;
+}
+
+std::wstring PathOf(HMODULE module)
+{
+    wchar_t sz[MAX_PATH] = {};
+    GetModuleFileNameW(module, sz, MAX_PATH);
+    return sz;
 }
 
 class GdiplusSession
@@ -164,6 +232,43 @@ int wmain(int argc, wchar_t** argv)
     if (folder != L".")
         CreateDirectoryW(folder.c_str(), nullptr);
 
+    ComApartment apartment;
+    if (!apartment.Started())
+    {
+        std::fprintf(stderr, "ferrowind-host: COM did not start\n");
+        return 1;
+    }
+    const std::vector<CLSID> classes = ClassesOfCategory(kCatIdWendleVideoDraw);
+    std::printf("ferrowind-host: %u plug-in(s) in category %ls\n", static_cast<unsigned>(classes.size()),
+                GuidText(kCatIdWendleVideoDraw).c_str());
+
+    ComPtr<IWendleVideoDraw> plugin;
+    CLSID clsid = {};
+    for (const CLSID& candidate : classes)
+    {
+        const HRESULT hr = CoCreateInstance(candidate, nullptr, CLSCTX_INPROC_SERVER, IID_IWendleVideoDraw,
+                                            reinterpret_cast<void**>(plugin.put()));
+        if (SUCCEEDED(hr))
+        {
+            clsid = candidate;
+            break;
+        }
+        std::fprintf(stderr, "ferrowind-host: %ls cannot be created (0x%08lx)\n", GuidText(candidate).c_str(),
+                     static_cast<unsigned long>(hr));
+    }
+    if (!plugin)
+    {
+        std::fprintf(stderr, "ferrowind-host: no video-draw plug-in could be created; is it registered?\n");
+        return 1;
+    }
+    const HMODULE module = ModuleOf(plugin.get());
+    const std::wstring modulePath = PathOf(module);
+    BSTR name = nullptr;
+    const bool named = plugin->GetName(&name, 0x0409) == S_OK;
+    std::printf("ferrowind-host: created %ls \"%ls\" from %ls\n", GuidText(clsid).c_str(),
+                named ? name : L"(no name)", modulePath.c_str());
+    SysFreeString(name);
+
     GdiplusSession gdiplus;
     if (!gdiplus.Started())
     {
@@ -195,14 +300,13 @@ int wmain(int argc, wchar_t** argv)
     int written = 0;
     bool ok = true;
     {
-        CFrameDrawEngine engine;
         Frame frame;
         for (int n = 0; n < kFrames; ++n)
         {
             frame.Paint(n);
             BSTRBLOB info = {sizeof(BITMAPINFO), reinterpret_cast<BYTE*>(&frame.info)};
             BSTRBLOB bytes = {static_cast<ULONG>(frame.pixels.size()), frame.pixels.data()};
-            if (engine.DrawFrame(&info, &bytes, FrameStart(n), FrameStart(n + 1), 1) == S_OK)
+            if (plugin->GiveUpcomingFrame(&info, &bytes, FrameStart(n), FrameStart(n + 1), 0, 0, 1.0, 1.0, 0) == S_OK)
                 ++drawn;
             else
                 std::fprintf(stderr, "ferrowind-host: frame %d was refused\n", n);
@@ -211,17 +315,18 @@ int wmain(int argc, wchar_t** argv)
             {
                 const int slot = n / kSheetEvery;
                 CGdipBitmap view = frame.View();
-                GdipDrawImageRectI(sheetGraphics.get(), view.get(), kGap + (slot % kSheetColumns) * (kThumbWidth + kGap),
+                GdipDrawImageRectI(sheetGraphics.get(), view.get(),
+                                   kGap + (slot % kSheetColumns) * (kThumbWidth + kGap),
                                    kGap + (slot / kSheetColumns) * (kThumbHeight + kGap), kThumbWidth, kThumbHeight);
             }
             for (const int saved : kSavedFrames)
             {
                 if (saved != n)
                     continue;
-                wchar_t name[32];
-                swprintf(name, 32, L"frame-%03d.png", n);
+                wchar_t fileName[32];
+                swprintf(fileName, 32, L"frame-%03d.png", n);
                 CGdipBitmap view = frame.View();
-                if (SavePng(view.get(), Join(folder, name), png))
+                if (SavePng(view.get(), Join(folder, fileName), png))
                     ++written;
                 else
                     ok = false;
@@ -232,8 +337,20 @@ int wmain(int argc, wchar_t** argv)
         ++written;
     else
         ok = false;
-
     std::printf("ferrowind-host: time code drawn on %d of %d frames, %d pictures written\n", drawn, kFrames,
                 written);
-    return ok && drawn == kFrames ? 0 : 1;
+
+    // Released while GDI+ still runs: the plug-in frees its font then.
+    plugin.reset();
+    using DllCanUnloadNowFunction = HRESULT(WINAPI*)();
+    const auto canUnloadNow = reinterpret_cast<DllCanUnloadNowFunction>(
+        reinterpret_cast<void (*)()>(GetProcAddress(module, "DllCanUnloadNow")));
+    const HRESULT unload = canUnloadNow != nullptr ? canUnloadNow() : E_NOINTERFACE;
+    std::printf("ferrowind-host: plug-in released; DllCanUnloadNow: %s\n",
+                unload == S_OK ? "S_OK" : (unload == S_FALSE ? "S_FALSE" : "not exported"));
+    CoFreeUnusedLibrariesEx(0, 0);
+    const bool unloaded = GetModuleHandleW(modulePath.c_str()) == nullptr;
+    std::printf("ferrowind-host: module %s\n", unloaded ? "unloaded" : "still loaded");
+
+    return ok && drawn == kFrames && unload == S_OK && unloaded ? 0 : 1;
 }
