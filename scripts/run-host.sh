@@ -30,7 +30,7 @@ run() { "$root/scripts/wine-run.sh" "$prefix" "$@"; }
 
 unregister() { run regsvr32 /s /u "$dll" || echo "regsvr32 /u failed" >&2; }
 run regsvr32 /s "$dll"
-echo "registered: $dll"
+printf "registered: %s\n" "$dll"
 trap unregister EXIT
 
 mkdir -p "$out"
@@ -40,6 +40,6 @@ rm -f "$out"/*.png
 
 trap - EXIT
 unregister
-echo "unregistered: $dll"
+printf "unregistered: %s\n" "$dll"
 echo "pictures: $out"
 ls -1 "$out"
