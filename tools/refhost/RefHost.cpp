@@ -1,238 +1,321 @@
 // A reference host, working as the real one does: it finds the video-draw
 // plug-ins through their component category, creates the first one through
-// COM, hands it a short clip of 1280 x 720 frames at 29.97 frames per second
-// with their real start and end times through IWendleVideoDraw, and writes a
-// few frames and a contact sheet as PNG. Then it releases the plug-in and
-// checks that its module allows unloading, and lets COM unload it.
-//
-//   ferrowind-host.exe [output folder]
+// COM, hands it a generated clip with its frames' start and end times through
+// IWendleVideoDraw, and writes frames and a contact sheet as PNG. It can load
+// and save settings blobs as files and open the plug-in's setup dialog. At the
+// end it releases the plug-in, checks that its module allows unloading and
+// lets COM unload it. See --help.
 //
 // The plug-in must be registered first, as its installer does it, with
 // regsvr32 (machine-wide) or regsvr32 /n /i:user (for the current user).
 
 #include <windows.h>
-#include <objidl.h>
-#include <comcat.h>
+#include <commctrl.h>
 #include <gdiplus.h>
 
-#include <cstdint>
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "Ferrowind.h"
-#include "com/ComPtr.h"
-#include "engine/GdiplusObject.h"
+#include "Clip.h"
+#include "Discovery.h"
+#include "Options.h"
+#include "Pictures.h"
+#include "SettingsFile.h"
 
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
 
 namespace
 {
-// The host's category of video-draw plug-ins.
-constexpr CATID kCatIdWendleVideoDraw = {0x5a245b48, 0x94a3, 0x4a37, {0x94, 0x68, 0x57, 0xf3, 0x80, 0x73, 0x48, 0xe6}};
-
-constexpr int kWidth = 1280;
-constexpr int kHeight = 720;
-constexpr int kFrames = 90; // three seconds
-constexpr int kSheetColumns = 3;
-constexpr int kSheetRows = 3;
-constexpr int kSheetEvery = 10; // frames 0, 10, ..., 80
-constexpr int kThumbWidth = kWidth / 3;
-constexpr int kThumbHeight = kHeight / 3;
-constexpr int kGap = 6;
-constexpr int kSheetWidth = kSheetColumns * kThumbWidth + (kSheetColumns + 1) * kGap;
-constexpr int kSheetHeight = kSheetRows * kThumbHeight + (kSheetRows + 1) * kGap;
-const int kSavedFrames[] = {0, 45, 89};
-
-// 29.97 frames per second: frame n starts at n * 1001 / 30000 seconds.
-ULONGLONG FrameStart(int n)
+const char* AnswerName(HRESULT hr)
 {
-    return static_cast<ULONGLONG>(n) * 10000000ull * 1001ull / 30000ull;
+    switch (hr)
+    {
+    case S_OK:
+        return "S_OK";
+    case S_FALSE:
+        return "S_FALSE";
+    case E_INVALIDARG:
+        return "E_INVALIDARG";
+    case E_POINTER:
+        return "E_POINTER";
+    case E_OUTOFMEMORY:
+        return "E_OUTOFMEMORY";
+    default:
+        return "an error";
+    }
 }
 
-class ComApartment
+class CStopwatch
 {
 public:
-    ComApartment() : m_ok(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~ComApartment()
+    CStopwatch()
     {
-        if (m_ok)
-            CoUninitialize();
+        QueryPerformanceFrequency(&m_frequency);
+        QueryPerformanceCounter(&m_start);
     }
-    bool Started() const { return m_ok; }
+    double Milliseconds() const
+    {
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        return static_cast<double>(now.QuadPart - m_start.QuadPart) * 1000.0 / static_cast<double>(m_frequency.QuadPart);
+    }
 
 private:
-    bool m_ok;
+    LARGE_INTEGER m_frequency;
+    LARGE_INTEGER m_start;
 };
 
-std::wstring GuidText(const GUID& guid)
+struct RunCounts
 {
-    wchar_t sz[40] = {};
-    StringFromGUID2(guid, sz, 40);
-    return sz;
-}
-
-// The classes registered under the category, in the order COM lists them.
-std::vector<CLSID> ClassesOfCategory(const CATID& catid)
-{
-    std::vector<CLSID> classes;
-    ComPtr<ICatInformation> categories;
-    if (FAILED(CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER, IID_ICatInformation,
-                                reinterpret_cast<void**>(categories.put()))))
-        return classes;
-    ComPtr<IEnumCLSID> found;
-    CATID implemented[] = {catid};
-    if (FAILED(categories->EnumClassesOfCategories(1, implemented, 0, nullptr, found.put())))
-        return classes;
-    CLSID clsid;
-    ULONG fetched = 0;
-    while (found->Next(1, &clsid, &fetched) == S_OK && fetched == 1)
-        classes.push_back(clsid);
-    return classes;
-}
-
-// The module that implements an object: the one its first vtable lies in.
-HMODULE ModuleOf(IUnknown* object)
-{
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       *reinterpret_cast<LPCWSTR*>(object), &module);
-    return module;
-}
-
-std::wstring PathOf(HMODULE module)
-{
-    wchar_t sz[MAX_PATH] = {};
-    GetModuleFileNameW(module, sz, MAX_PATH);
-    return sz;
-}
-
-class GdiplusSession
-{
-public:
-    GdiplusSession()
-    {
-        GdiplusStartupInput input;
-        m_ok = GdiplusStartup(&m_token, &input, nullptr) == Ok;
-    }
-    ~GdiplusSession()
-    {
-        if (m_ok)
-            GdiplusShutdown(m_token);
-    }
-    bool Started() const { return m_ok; }
-
-private:
-    ULONG_PTR m_token = 0;
-    bool m_ok = false;
+    int nOk = 0;
+    int nFalse = 0;
+    int nOther = 0;
+    int nWritten = 0;
+    int nChecksMatched = 0;
+    bool bWriteFailed = false;
+    std::vector<double> milliseconds;
 };
 
-// A 32-bit bottom-up DIB, as a screen recorder produces.
-struct Frame
+const char* RateText(const Scenario& scenario, char* psz, size_t cch)
 {
-    BITMAPINFO info = {};
-    std::vector<BYTE> pixels;
-
-    Frame()
+    switch (scenario.timing.timing)
     {
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = kWidth;
-        info.bmiHeader.biHeight = kHeight;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        info.bmiHeader.biSizeImage = kWidth * kHeight * 4;
-        pixels.resize(info.bmiHeader.biSizeImage);
+    case Timing::Variable:
+        return "variable frame rate";
+    case Timing::NoEndTimes:
+        return "30 frames per second without usable end times";
+    case Timing::Constant:
+    default:
+        std::snprintf(psz, cch, "%.5g frames per second",
+                      static_cast<double>(scenario.timing.rateNumerator) /
+                          static_cast<double>(scenario.timing.rateDenominator));
+        return psz;
     }
+}
 
-    BYTE* Row(int y) { return pixels.data() + static_cast<size_t>(kHeight - 1 - y) * kWidth * 4; }
+// Draws frame n's picture again through the reference object, from times
+// that give the expected text, and compares it with the frame the clip's
+// object drew.
+void RunCheck(IWendleVideoDraw* pReference, const TimeCodeCheck& check, CClipFrame& drawn,
+              const std::vector<BYTE>& undrawn, unsigned long uRenderingHints, RunCounts& counts)
+{
+    CClipFrame reference(drawn.Format());
+    reference.Pixels() = undrawn;
+    BITMAPINFO info = reference.Info();
+    BSTRBLOB infoBlob = {sizeof(BITMAPINFO), reinterpret_cast<BYTE*>(&info)};
+    BSTRBLOB bytesBlob = {static_cast<ULONG>(reference.Pixels().size()), reference.Pixels().data()};
+    const HRESULT hr = pReference == nullptr ? E_FAIL
+                                             : pReference->GiveUpcomingFrame(&infoBlob, &bytesBlob, check.rtStart,
+                                                                             check.rtEnd, 0, 0, 1.0, 1.0,
+                                                                             uRenderingHints);
+    const bool bTextDrawn = drawn.Pixels() != undrawn;
+    const bool bMatch = hr == S_OK && bTextDrawn && reference.Pixels() == drawn.Pixels();
+    std::printf("ferrowind-host: check frame %d \"%ls\": %s\n", check.nFrame, check.strText.c_str(),
+                bMatch ? "match" : (bTextDrawn ? "differs" : "nothing drawn"));
+    if (bMatch)
+        ++counts.nChecksMatched;
+}
 
-    // A slowly shifting gradient with a bright band sweeping across, so that
-    // every frame differs and white text stands out against it.
-    void Paint(int n)
+void DrawClip(IWendleVideoDraw* pPlugin, IWendleVideoDraw* pReference, const HostOptions& options, const CLSID& png,
+              CContactSheet& sheet, RunCounts& counts)
+{
+    CClipFrame frame(options.format);
+    std::vector<BYTE> undrawn;
+    const CStopwatch clock;
+    double nextProgress = 2000.0;
+    counts.milliseconds.reserve(static_cast<size_t>(options.nFrames));
+    for (int n = 0; n < options.nFrames; ++n)
     {
-        const int band = (n * kWidth / kFrames + kWidth / 8) % kWidth;
-        for (int y = 0; y < kHeight; ++y)
+        frame.Paint(n, options.nFrames);
+        const bool bChecked = std::any_of(options.checks.begin(), options.checks.end(),
+                                          [n](const TimeCodeCheck& check) { return check.nFrame == n; });
+        if (bChecked)
+            undrawn = frame.Pixels();
+
+        const FrameTimes times = TimesOfFrame(options.pScenario->timing, n);
+        BITMAPINFO info = frame.Info();
+        BSTRBLOB infoBlob = {sizeof(BITMAPINFO), reinterpret_cast<BYTE*>(&info)};
+        BSTRBLOB bytesBlob = {static_cast<ULONG>(frame.Pixels().size()), frame.Pixels().data()};
+        const CStopwatch call;
+        const HRESULT hr = pPlugin->GiveUpcomingFrame(&infoBlob, &bytesBlob, times.rtStart, times.rtEnd, 0, 0, 1.0,
+                                                      1.0, options.uRenderingHints);
+        counts.milliseconds.push_back(call.Milliseconds());
+        if (hr == S_OK)
+            ++counts.nOk;
+        else if (hr == S_FALSE)
+            ++counts.nFalse;
+        else
         {
-            BYTE* p = Row(y);
-            for (int x = 0; x < kWidth; ++x, p += 4)
-            {
-                int r = 20 + 70 * x / kWidth + n / 3;
-                int g = 40 + 90 * y / kHeight;
-                int b = 110 + 60 * (kWidth - x) / kWidth;
-                const int distance = x > band ? x - band : band - x;
-                if (distance < 60)
-                {
-                    r += (60 - distance);
-                    g += (60 - distance);
-                    b += (60 - distance) / 2;
-                }
-                p[0] = static_cast<BYTE>(b);
-                p[1] = static_cast<BYTE>(g);
-                p[2] = static_cast<BYTE>(r);
-                p[3] = 0;
-            }
+            ++counts.nOther;
+            std::fprintf(stderr, "ferrowind-host: frame %d answered 0x%08lx\n", n, static_cast<unsigned long>(hr));
+        }
+
+        for (const TimeCodeCheck& check : options.checks)
+        {
+            if (check.nFrame == n)
+                RunCheck(pReference, check, frame, undrawn, options.uRenderingHints, counts);
+        }
+        const int nSlot = sheet.SlotOf(n);
+        const bool bSaved =
+            std::find(options.savedFrames.begin(), options.savedFrames.end(), n) != options.savedFrames.end();
+        if (nSlot >= 0 || bSaved)
+        {
+            CGdipBitmap view = frame.View();
+            sheet.Place(nSlot, view.get());
+            wchar_t szName[32];
+            swprintf(szName, 32, L"frame-%03d.png", n);
+            if (bSaved && SavePng(view.get(), JoinPath(options.strOut, szName), png))
+                ++counts.nWritten;
+            else if (bSaved)
+                counts.bWriteFailed = true;
+        }
+
+        const double elapsed = clock.Milliseconds();
+        if (elapsed >= nextProgress && n + 1 < options.nFrames)
+        {
+            std::printf("ferrowind-host: progress %d of %d frames (%d %%), %.3f ms per frame\n", n + 1,
+                        options.nFrames, static_cast<int>(100LL * (n + 1) / options.nFrames), elapsed / (n + 1));
+            std::fflush(stdout);
+            nextProgress = elapsed + 1000.0;
+        }
+    }
+}
+
+void PrintTimes(std::vector<double> milliseconds)
+{
+    if (milliseconds.empty())
+        return;
+    double total = 0;
+    for (const double ms : milliseconds)
+        total += ms;
+    std::sort(milliseconds.begin(), milliseconds.end());
+    std::printf("ferrowind-host: time per frame (GiveUpcomingFrame): mean %.3f ms, median %.3f ms, max %.3f ms\n",
+                total / static_cast<double>(milliseconds.size()), milliseconds[milliseconds.size() / 2],
+                milliseconds.back());
+}
+
+// The part of a run with the plug-in alive; false when something failed.
+bool RunWithPlugin(IWendleVideoDraw* pPlugin, const CLSID& clsid, const HostOptions& options)
+{
+    bool bOk = true;
+    if (!options.strLoadSettings.empty())
+    {
+        HRESULT hr = E_FAIL;
+        ULONG cb = 0;
+        if (!LoadSettingsFile(pPlugin, options.strLoadSettings, hr, cb))
+        {
+            std::fprintf(stderr, "ferrowind-host: cannot read %ls\n", options.strLoadSettings.c_str());
+            return false;
+        }
+        std::printf("ferrowind-host: settings loaded from %ls (%lu bytes): SetDrawSetupParameters %s\n",
+                    options.strLoadSettings.c_str(), cb, AnswerName(hr));
+        if (hr != S_OK)
+            return false;
+    }
+    if (options.bSetup)
+    {
+        VARIANT varOwner;
+        VariantInit(&varOwner);
+        const HRESULT hr = pPlugin->ShowSetupDialog(varOwner, 0x0409);
+        std::printf("ferrowind-host: setup dialog closed: ShowSetupDialog %s (%s)\n", AnswerName(hr),
+                    hr == S_OK ? "settings changed" : "settings unchanged");
+    }
+    if (!options.strSaveSettings.empty())
+    {
+        HRESULT hr = E_FAIL;
+        ULONG cb = 0;
+        const bool bSaved = SaveSettingsFile(pPlugin, options.strSaveSettings, hr, cb);
+        std::printf("ferrowind-host: GetDrawSetupParameters %s; settings saved to %ls (%lu bytes)\n", AnswerName(hr),
+                    options.strSaveSettings.c_str(), cb);
+        if (!bSaved)
+        {
+            std::fprintf(stderr, "ferrowind-host: cannot save the settings to %ls\n", options.strSaveSettings.c_str());
+            return false;
         }
     }
 
-    // A GDI+ view of the frame's pixels, top row first.
-    CGdipBitmap View()
+    CLSID png = {};
+    if (!FindPngEncoder(png))
     {
-        CGdipBitmap bitmap;
-        GdipCreateBitmapFromScan0(kWidth, kHeight, -kWidth * 4, PixelFormat32bppRGB, Row(0), bitmap.put());
-        return bitmap;
-    }
-};
-
-bool PngEncoder(CLSID& clsid)
-{
-    UINT count = 0;
-    UINT cbEncoders = 0;
-    if (GdipGetImageEncodersSize(&count, &cbEncoders) != Ok || cbEncoders == 0)
-        return false;
-    std::vector<BYTE> storage(cbEncoders);
-    auto* encoders = reinterpret_cast<ImageCodecInfo*>(storage.data());
-    if (GdipGetImageEncoders(count, cbEncoders, encoders) != Ok)
-        return false;
-    for (UINT i = 0; i < count; ++i)
-    {
-        if (encoders[i].MimeType != nullptr && std::wstring(encoders[i].MimeType) == L"image/png")
-        {
-            clsid = encoders[i].Clsid;
-            return true;
-        }
-    }
-    return false;
-}
-
-bool SavePng(GpImage* image, const std::wstring& path, const CLSID& png)
-{
-    if (image == nullptr || GdipSaveImageToFile(image, path.c_str(), &png, nullptr) != Ok)
-    {
-        std::fprintf(stderr, "ferrowind-host: cannot write %ls\n", path.c_str());
+        std::fprintf(stderr, "ferrowind-host: no PNG encoder\n");
         return false;
     }
-    std::printf("  %ls\n", path.c_str());
-    return true;
-}
+    const FrameFormat& format = options.format;
+    char szRate[40];
+    std::printf("ferrowind-host: scenario %s: %d frames of %d x %d, %u bits per pixel, %s, %s\n",
+                options.pScenario->pszName, options.nFrames, format.nWidth, format.nHeight,
+                static_cast<unsigned>(format.wBitCount), format.bTopDown ? "top-down" : "bottom-up",
+                RateText(*options.pScenario, szRate, sizeof(szRate)));
+    std::fflush(stdout);
 
-std::wstring Join(const std::wstring& folder, const wchar_t* name)
-{
-    if (folder.empty() || folder == L".")
-        return name;
-    const wchar_t last = folder.back();
-    return folder + (last == L'\\' || last == L'/' ? L"" : L"\\") + name;
+    // Checks draw through a second object, so that the clip's object keeps its
+    // own frame duration.
+    ComPtr<IWendleVideoDraw> reference;
+    if (!options.checks.empty() &&
+        FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IWendleVideoDraw,
+                                reinterpret_cast<void**>(reference.put()))))
+        std::fprintf(stderr, "ferrowind-host: no second object for the checks\n");
+
+    RunCounts counts;
+    CContactSheet sheet(format.nWidth, format.nHeight, options.nFrames);
+    if (options.nFrames > 0 && !sheet.Ready())
+    {
+        std::fprintf(stderr, "ferrowind-host: cannot make the contact sheet\n");
+        return false;
+    }
+    DrawClip(pPlugin, reference.get(), options, png, sheet, counts);
+    if (options.nFrames > 0)
+    {
+        if (SavePng(sheet.Image(), JoinPath(options.strOut, L"contact-sheet.png"), png))
+            ++counts.nWritten;
+        else
+            counts.bWriteFailed = true;
+    }
+
+    std::printf("ferrowind-host: frames drawn %d of %d: S_OK %d, S_FALSE %d, other %d\n", counts.nOk, options.nFrames,
+                counts.nOk, counts.nFalse, counts.nOther);
+    PrintTimes(counts.milliseconds);
+    if (!options.checks.empty())
+        std::printf("ferrowind-host: checks matched %d of %u\n", counts.nChecksMatched,
+                    static_cast<unsigned>(options.checks.size()));
+    std::printf("ferrowind-host: time code drawn on %d of %d frames, %d pictures written\n", counts.nOk,
+                options.nFrames, counts.nWritten);
+    return bOk && counts.nOther == 0 && !counts.bWriteFailed &&
+           counts.nChecksMatched == static_cast<int>(options.checks.size());
 }
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
-    const std::wstring folder = argc > 1 ? argv[1] : L".";
-    if (folder != L".")
-        CreateDirectoryW(folder.c_str(), nullptr);
+    HostOptions options;
+    std::string strError;
+    if (!ParseOptions(argc, argv, options, strError))
+    {
+        std::fprintf(stderr, "ferrowind-host: %s\n", strError.c_str());
+        return 2;
+    }
+    if (options.bHelp)
+    {
+        PrintUsage();
+        return 0;
+    }
+    if (options.bList)
+    {
+        PrintScenarios();
+        return 0;
+    }
+    if (options.strOut != L".")
+        CreateDirectoryW(options.strOut.c_str(), nullptr);
 
-    ComApartment apartment;
+    // A real host has the common controls registered before any plug-in
+    // dialog can need the trackbar class.
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    CComApartment apartment;
     if (!apartment.Started())
     {
         std::fprintf(stderr, "ferrowind-host: COM did not start\n");
@@ -242,115 +325,38 @@ int wmain(int argc, wchar_t** argv)
     std::printf("ferrowind-host: %u plug-in(s) in category %ls\n", static_cast<unsigned>(classes.size()),
                 GuidText(kCatIdWendleVideoDraw).c_str());
 
-    ComPtr<IWendleVideoDraw> plugin;
     CLSID clsid = {};
-    for (const CLSID& candidate : classes)
-    {
-        const HRESULT hr = CoCreateInstance(candidate, nullptr, CLSCTX_INPROC_SERVER, IID_IWendleVideoDraw,
-                                            reinterpret_cast<void**>(plugin.put()));
-        if (SUCCEEDED(hr))
-        {
-            clsid = candidate;
-            break;
-        }
-        std::fprintf(stderr, "ferrowind-host: %ls cannot be created (0x%08lx)\n", GuidText(candidate).c_str(),
-                     static_cast<unsigned long>(hr));
-    }
+    ComPtr<IWendleVideoDraw> plugin = CreateFirstPlugin(classes, clsid);
     if (!plugin)
     {
         std::fprintf(stderr, "ferrowind-host: no video-draw plug-in could be created; is it registered?\n");
         return 1;
     }
-    const HMODULE module = ModuleOf(plugin.get());
-    const std::wstring modulePath = PathOf(module);
-    BSTR name = nullptr;
-    const bool named = plugin->GetName(&name, 0x0409) == S_OK;
+    const HMODULE hModule = ModuleOf(plugin.get());
+    const std::wstring strModule = PathOf(hModule);
+    BSTR bstrName = nullptr;
+    const bool bNamed = plugin->GetName(&bstrName, 0x0409) == S_OK;
     std::printf("ferrowind-host: created %ls \"%ls\" from %ls\n", GuidText(clsid).c_str(),
-                named ? name : L"(no name)", modulePath.c_str());
-    SysFreeString(name);
+                bNamed ? bstrName : L"(no name)", strModule.c_str());
+    SysFreeString(bstrName);
 
-    GdiplusSession gdiplus;
-    if (!gdiplus.Started())
+    bool bOk = false;
     {
-        std::fprintf(stderr, "ferrowind-host: GDI+ did not start\n");
-        return 1;
-    }
-    CLSID png = {};
-    if (!PngEncoder(png))
-    {
-        std::fprintf(stderr, "ferrowind-host: no PNG encoder\n");
-        return 1;
+        CGdiplusSession gdiplus;
+        if (!gdiplus.Started())
+            std::fprintf(stderr, "ferrowind-host: GDI+ did not start\n");
+        else
+            bOk = RunWithPlugin(plugin.get(), clsid, options);
+        // Released while GDI+ still runs: the plug-in frees its font then.
+        plugin.reset();
     }
 
-    CGdipBitmap sheet;
-    GdipCreateBitmapFromScan0(kSheetWidth, kSheetHeight, 0, PixelFormat32bppRGB, nullptr, sheet.put());
-    CGdipGraphics sheetGraphics;
-    if (sheet)
-        GdipGetImageGraphicsContext(sheet.get(), sheetGraphics.put());
-    if (!sheetGraphics)
-    {
-        std::fprintf(stderr, "ferrowind-host: cannot make the contact sheet\n");
-        return 1;
-    }
-    GdipGraphicsClear(sheetGraphics.get(), 0xFF202020);
-    GdipSetInterpolationMode(sheetGraphics.get(), InterpolationModeHighQualityBicubic);
-
-    std::printf("ferrowind-host: %d frames of %d x %d at 29.97 frames per second\n", kFrames, kWidth, kHeight);
-    int drawn = 0;
-    int written = 0;
-    bool ok = true;
-    {
-        Frame frame;
-        for (int n = 0; n < kFrames; ++n)
-        {
-            frame.Paint(n);
-            BSTRBLOB info = {sizeof(BITMAPINFO), reinterpret_cast<BYTE*>(&frame.info)};
-            BSTRBLOB bytes = {static_cast<ULONG>(frame.pixels.size()), frame.pixels.data()};
-            if (plugin->GiveUpcomingFrame(&info, &bytes, FrameStart(n), FrameStart(n + 1), 0, 0, 1.0, 1.0, 0) == S_OK)
-                ++drawn;
-            else
-                std::fprintf(stderr, "ferrowind-host: frame %d was refused\n", n);
-
-            if (n % kSheetEvery == 0 && n / kSheetEvery < kSheetColumns * kSheetRows)
-            {
-                const int slot = n / kSheetEvery;
-                CGdipBitmap view = frame.View();
-                GdipDrawImageRectI(sheetGraphics.get(), view.get(),
-                                   kGap + (slot % kSheetColumns) * (kThumbWidth + kGap),
-                                   kGap + (slot / kSheetColumns) * (kThumbHeight + kGap), kThumbWidth, kThumbHeight);
-            }
-            for (const int saved : kSavedFrames)
-            {
-                if (saved != n)
-                    continue;
-                wchar_t fileName[32];
-                swprintf(fileName, 32, L"frame-%03d.png", n);
-                CGdipBitmap view = frame.View();
-                if (SavePng(view.get(), Join(folder, fileName), png))
-                    ++written;
-                else
-                    ok = false;
-            }
-        }
-    }
-    if (SavePng(sheet.get(), Join(folder, L"contact-sheet.png"), png))
-        ++written;
-    else
-        ok = false;
-    std::printf("ferrowind-host: time code drawn on %d of %d frames, %d pictures written\n", drawn, kFrames,
-                written);
-
-    // Released while GDI+ still runs: the plug-in frees its font then.
-    plugin.reset();
-    using DllCanUnloadNowFunction = HRESULT(WINAPI*)();
-    const auto canUnloadNow = reinterpret_cast<DllCanUnloadNowFunction>(
-        reinterpret_cast<void (*)()>(GetProcAddress(module, "DllCanUnloadNow")));
-    const HRESULT unload = canUnloadNow != nullptr ? canUnloadNow() : E_NOINTERFACE;
+    const HRESULT hrUnload = AskCanUnloadNow(hModule);
     std::printf("ferrowind-host: plug-in released; DllCanUnloadNow: %s\n",
-                unload == S_OK ? "S_OK" : (unload == S_FALSE ? "S_FALSE" : "not exported"));
+                hrUnload == S_OK ? "S_OK" : (hrUnload == S_FALSE ? "S_FALSE" : "not exported"));
     CoFreeUnusedLibrariesEx(0, 0);
-    const bool unloaded = GetModuleHandleW(modulePath.c_str()) == nullptr;
-    std::printf("ferrowind-host: module %s\n", unloaded ? "unloaded" : "still loaded");
+    const bool bUnloaded = GetModuleHandleW(strModule.c_str()) == nullptr;
+    std::printf("ferrowind-host: module %s\n", bUnloaded ? "unloaded" : "still loaded");
 
-    return ok && drawn == kFrames && unload == S_OK && unloaded ? 0 : 1;
+    return bOk && hrUnload == S_OK && bUnloaded ? 0 : 1;
 }
