@@ -5,7 +5,8 @@
 # with CoCreateInstance and draws a clip of 1280 x 720 frames through
 # IWendleVideoDraw, writing a few frames and a contact sheet as PNG; then it
 # releases the plug-in and checks DllCanUnloadNow, and regsvr32 removes the
-# registration again.
+# registration again. Arguments go to the host (see --help); without them it
+# draws its default scenario.
 #
 # The registration is machine-wide in the private prefix: Wine 8 does not
 # merge per-user class registrations (HKCU\Software\Classes) into
@@ -36,7 +37,8 @@ trap unregister EXIT
 mkdir -p "$out"
 rm -f "$out"/*.png
 # The host writes into its working folder; Wine maps it to a drive path.
-(cd "$out" && run "$build/win/tools/refhost/ferrowind-host.exe")
+# Relative file arguments (settings files) are taken from that folder too.
+(cd "$out" && run "$build/win/tools/refhost/ferrowind-host.exe" "$@")
 
 trap - EXIT
 unregister
