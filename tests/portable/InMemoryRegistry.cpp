@@ -29,6 +29,18 @@ std::shared_ptr<CInMemoryRegistry::Node> CInMemoryRegistry::FindChild(const Node
     return nullptr;
 }
 
+std::vector<CInMemoryRegistry::Value>::iterator CInMemoryRegistry::FindValue(std::vector<Value>& vecValues,
+                                                                              std::u16string_view strName)
+{
+    return std::find_if(vecValues.begin(), vecValues.end(),
+                        [&](const Value& v) { return EqualsIgnoringAsciiCase(v.strName, strName); });
+}
+
+bool CInMemoryRegistry::Writable(const Handle& handle)
+{
+    return handle.access == RegAccess::ReadWrite && !handle.pNode->bDenyWrite;
+}
+
 std::shared_ptr<CInMemoryRegistry::Node> CInMemoryRegistry::WalkPath(RegRoot root, std::u16string_view strPath,
                                                                      bool bCreate) const
 {
@@ -67,8 +79,7 @@ void CInMemoryRegistry::SetString(RegRoot root, std::u16string_view strPath, std
     const auto* pb = reinterpret_cast<const uint8_t*>(strData.data());
     value.vecData.assign(pb, pb + strData.size() * sizeof(char16_t));
     value.vecData.insert(value.vecData.end(), sizeof(char16_t), 0);
-    auto it = std::find_if(pNode->vecValues.begin(), pNode->vecValues.end(),
-                           [&](const Value& v) { return EqualsIgnoringAsciiCase(v.strName, strName); });
+    const auto it = FindValue(pNode->vecValues, strName);
     if (it != pNode->vecValues.end())
         *it = std::move(value);
     else
@@ -198,19 +209,34 @@ RegKey CInMemoryRegistry::RootKey(RegRoot root) noexcept
     return static_cast<RegKey>(RootIndex(root) + 1);
 }
 
-uint32_t CInMemoryRegistry::OpenKey(RegKey parent, std::u16string_view strName, RegAccess access,
-                                    RegKey* pKey) noexcept
+// Every operation but RootKey and CloseKey: counted, failed when its index is
+// the injected one, then run on the resolved handle; nothing escapes as an
+// exception.
+template <typename Body>
+uint32_t CInMemoryRegistry::Perform(Op op, RegKey key, Body body) noexcept
 {
     try
     {
-        *pKey = 0;
         uint32_t dwError = kWin32Success;
-        if (Record(Op::OpenKey, dwError))
+        if (Record(op, dwError))
             return dwError;
         Handle handle;
-        dwError = Resolve(parent, handle);
+        dwError = Resolve(key, handle);
         if (dwError != kWin32Success)
             return dwError;
+        return body(handle);
+    }
+    catch (...)
+    {
+        return kWin32NotEnoughMemory;
+    }
+}
+
+uint32_t CInMemoryRegistry::OpenKey(RegKey parent, std::u16string_view strName, RegAccess access,
+                                    RegKey* pKey) noexcept
+{
+    *pKey = 0;
+    return Perform(Op::OpenKey, parent, [&](Handle& handle) {
         std::shared_ptr<Node> pNode = strName.empty() ? handle.pNode : FindChild(*handle.pNode, strName);
         if (!pNode)
             return kWin32FileNotFound;
@@ -218,129 +244,73 @@ uint32_t CInMemoryRegistry::OpenKey(RegKey parent, std::u16string_view strName, 
             return kWin32AccessDenied;
         *pKey = NewHandle(pNode, access);
         return kWin32Success;
-    }
-    catch (...)
-    {
-        return kWin32NotEnoughMemory;
-    }
+    });
 }
 
 uint32_t CInMemoryRegistry::CreateKey(RegKey parent, std::u16string_view strName, RegKey* pKey) noexcept
 {
-    try
-    {
-        *pKey = 0;
-        uint32_t dwError = kWin32Success;
-        if (Record(Op::CreateKey, dwError))
-            return dwError;
-        Handle handle;
-        dwError = Resolve(parent, handle);
-        if (dwError != kWin32Success)
-            return dwError;
+    *pKey = 0;
+    return Perform(Op::CreateKey, parent, [&](Handle& handle) {
         if (strName.empty() || strName.size() > kMaxKeyNameUnits || strName.find(u'\\') != strName.npos)
             return kWin32InvalidParameter;
         if (handle.access != RegAccess::ReadWrite)
             return kWin32AccessDenied;
         std::shared_ptr<Node> pNode = FindChild(*handle.pNode, strName);
-        if (pNode)
+        // An existing key is checked itself; a new one needs its parent writable.
+        if ((pNode ? *pNode : *handle.pNode).bDenyWrite)
+            return kWin32AccessDenied;
+        if (!pNode)
         {
-            if (pNode->bDenyWrite)
-                return kWin32AccessDenied;
-        }
-        else
-        {
-            if (handle.pNode->bDenyWrite)
-                return kWin32AccessDenied;
             pNode = std::make_shared<Node>();
             pNode->strName.assign(strName);
             handle.pNode->vecChildren.push_back(pNode);
         }
         *pKey = NewHandle(pNode, RegAccess::ReadWrite);
         return kWin32Success;
-    }
-    catch (...)
-    {
-        return kWin32NotEnoughMemory;
-    }
+    });
 }
 
 uint32_t CInMemoryRegistry::SetValue(RegKey key, std::u16string_view strName, uint32_t dwType, const uint8_t* pbData,
                                      uint32_t cbData) noexcept
 {
-    try
-    {
-        uint32_t dwError = kWin32Success;
-        if (Record(Op::SetValue, dwError))
-            return dwError;
-        Handle handle;
-        dwError = Resolve(key, handle);
-        if (dwError != kWin32Success)
-            return dwError;
-        if (handle.access != RegAccess::ReadWrite || handle.pNode->bDenyWrite)
+    return Perform(Op::SetValue, key, [&](Handle& handle) {
+        if (!Writable(handle))
             return kWin32AccessDenied;
         Value value;
         value.strName.assign(strName);
         value.dwType = dwType;
         value.vecData.assign(pbData, pbData + cbData);
         auto& vecValues = handle.pNode->vecValues;
-        auto it = std::find_if(vecValues.begin(), vecValues.end(),
-                               [&](const Value& v) { return EqualsIgnoringAsciiCase(v.strName, strName); });
-        if (it != vecValues.end())
-        {
-            // The stored name keeps the case it was first written with.
-            value.strName = it->strName;
-            *it = std::move(value);
-        }
-        else
+        const auto it = FindValue(vecValues, strName);
+        if (it == vecValues.end())
         {
             vecValues.push_back(std::move(value));
+            return kWin32Success;
         }
+        // The stored name keeps the case it was first written with.
+        value.strName = it->strName;
+        *it = std::move(value);
         return kWin32Success;
-    }
-    catch (...)
-    {
-        return kWin32NotEnoughMemory;
-    }
+    });
 }
 
 uint32_t CInMemoryRegistry::DeleteValue(RegKey key, std::u16string_view strName) noexcept
 {
-    try
-    {
-        uint32_t dwError = kWin32Success;
-        if (Record(Op::DeleteValue, dwError))
-            return dwError;
-        Handle handle;
-        dwError = Resolve(key, handle);
-        if (dwError != kWin32Success)
-            return dwError;
-        if (handle.access != RegAccess::ReadWrite || handle.pNode->bDenyWrite)
+    return Perform(Op::DeleteValue, key, [&](Handle& handle) {
+        if (!Writable(handle))
             return kWin32AccessDenied;
         auto& vecValues = handle.pNode->vecValues;
-        auto it = std::find_if(vecValues.begin(), vecValues.end(),
-                               [&](const Value& v) { return EqualsIgnoringAsciiCase(v.strName, strName); });
+        const auto it = FindValue(vecValues, strName);
         if (it == vecValues.end())
             return kWin32FileNotFound;
         vecValues.erase(it);
         return kWin32Success;
-    }
-    catch (...)
-    {
-        return kWin32NotEnoughMemory;
-    }
+    });
 }
 
 uint32_t CInMemoryRegistry::DeleteKey(RegKey parent, std::u16string_view strName) noexcept
 {
-    try
-    {
-        uint32_t dwError = kWin32Success;
-        if (Record(Op::DeleteKey, dwError))
-            return dwError;
-        Handle handle;
-        dwError = Resolve(parent, handle);
-        if (dwError != kWin32Success)
-            return dwError;
+    return Perform(Op::DeleteKey, parent, [&](Handle& handle) {
         if (strName.empty())
             return kWin32InvalidParameter;
         auto& vecChildren = handle.pNode->vecChildren;
@@ -354,45 +324,21 @@ uint32_t CInMemoryRegistry::DeleteKey(RegKey parent, std::u16string_view strName
         (*it)->bDeleted = true;
         vecChildren.erase(it);
         return kWin32Success;
-    }
-    catch (...)
-    {
-        return kWin32NotEnoughMemory;
-    }
+    });
 }
 
 uint32_t CInMemoryRegistry::CountSubkeys(RegKey key, uint32_t* pcSubkeys) noexcept
 {
-    try
-    {
-        *pcSubkeys = 0;
-        uint32_t dwError = kWin32Success;
-        if (Record(Op::CountSubkeys, dwError))
-            return dwError;
-        Handle handle;
-        dwError = Resolve(key, handle);
-        if (dwError != kWin32Success)
-            return dwError;
+    *pcSubkeys = 0;
+    return Perform(Op::CountSubkeys, key, [&](Handle& handle) {
         *pcSubkeys = static_cast<uint32_t>(handle.pNode->vecChildren.size());
         return kWin32Success;
-    }
-    catch (...)
-    {
-        return kWin32NotEnoughMemory;
-    }
+    });
 }
 
 uint32_t CInMemoryRegistry::EnumSubkey(RegKey key, uint32_t nIndex, char16_t* pszName, uint32_t* pcchName) noexcept
 {
-    try
-    {
-        uint32_t dwError = kWin32Success;
-        if (Record(Op::EnumSubkey, dwError))
-            return dwError;
-        Handle handle;
-        dwError = Resolve(key, handle);
-        if (dwError != kWin32Success)
-            return dwError;
+    return Perform(Op::EnumSubkey, key, [&](Handle& handle) {
         if (nIndex >= handle.pNode->vecChildren.size())
             return kWin32NoMoreItems;
         const std::u16string& strName = handle.pNode->vecChildren[nIndex]->strName;
@@ -402,11 +348,7 @@ uint32_t CInMemoryRegistry::EnumSubkey(RegKey key, uint32_t nIndex, char16_t* ps
         pszName[strName.size()] = u'\0';
         *pcchName = static_cast<uint32_t>(strName.size());
         return kWin32Success;
-    }
-    catch (...)
-    {
-        return kWin32NotEnoughMemory;
-    }
+    });
 }
 
 void CInMemoryRegistry::CloseKey(RegKey key) noexcept

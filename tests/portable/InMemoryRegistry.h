@@ -91,6 +91,10 @@ private:
     static constexpr RegKey kFirstHandle = 0x1000;
 
     bool Record(Op op, uint32_t& dwError);
+    template <typename Body>
+    uint32_t Perform(Op op, RegKey key, Body body) noexcept;
+    static std::vector<Value>::iterator FindValue(std::vector<Value>& vecValues, std::u16string_view strName);
+    static bool Writable(const Handle& handle);
     uint32_t Resolve(RegKey key, Handle& handle) const;
     RegKey NewHandle(const std::shared_ptr<Node>& pNode, RegAccess access);
     static std::shared_ptr<Node> FindChild(const Node& node, std::u16string_view strName);
