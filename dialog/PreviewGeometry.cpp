@@ -27,6 +27,22 @@ IntRect MakeRect(int64_t left, int64_t top, int64_t right, int64_t bottom)
     return IntRect{static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(right),
                    static_cast<int32_t>(bottom)};
 }
+// Moves the span [lo, hi) back inside [min, max) keeping its length: the far
+// edge is pulled in first, then the near one, which wins when the span is the
+// longer.
+void PullInside(int64_t& lo, int64_t& hi, int64_t min, int64_t max)
+{
+    if (hi > max)
+    {
+        lo -= hi - max;
+        hi = max;
+    }
+    if (lo < min)
+    {
+        hi += min - lo;
+        lo = min;
+    }
+}
 } // namespace
 
 IntPoint IntRect::Centre() const
@@ -99,26 +115,8 @@ std::optional<IntRect> DragTo(uint32_t keys, IntPoint pt, IntPoint ptDragOffset,
 
     // Right before left and bottom before top: a label larger than the
     // preview ends with its left (top) edge on the preview's.
-    if (right > rcPreview.right)
-    {
-        left -= right - rcPreview.right;
-        right = rcPreview.right;
-    }
-    if (left < rcPreview.left)
-    {
-        right += rcPreview.left - left;
-        left = rcPreview.left;
-    }
-    if (bottom > rcPreview.bottom)
-    {
-        top -= bottom - rcPreview.bottom;
-        bottom = rcPreview.bottom;
-    }
-    if (top < rcPreview.top)
-    {
-        bottom += rcPreview.top - top;
-        top = rcPreview.top;
-    }
+    PullInside(left, right, rcPreview.left, rcPreview.right);
+    PullInside(top, bottom, rcPreview.top, rcPreview.bottom);
     return MakeRect(left, top, right, bottom);
 }
 
