@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "dialog/DialogEdits.h"
+#include "tests/portable/SettingsBytes.h"
 
 namespace
 {
@@ -27,11 +28,6 @@ DialogEdits Untouched(const SMPTEDrawSettings& settings)
     edits.rcPlaced = PlaceSampleLabel(kPreview, LabelAt(0, 0), settings.dwPosition);
     edits.rcLabel = edits.rcPlaced.value_or(LabelAt(0, 0));
     return edits;
-}
-
-bool SameBytes(const SMPTEDrawSettings& a, const SMPTEDrawSettings& b)
-{
-    return std::memcmp(&a, &b, sizeof(a)) == 0;
 }
 } // namespace
 
@@ -67,149 +63,107 @@ TEST(OpacityScale, EveryPositionComesBackAndOnly101OpacitiesDo)
     EXPECT_EQ(fixed, 101);
 }
 
-TEST(DialogEdits, UntouchedControlsChangeNothing)
+namespace
 {
-    SMPTEDrawSettings defaults;
-    SMPTEDrawSettings half;
-    ASSERT_TRUE(half.SetOpacity(128));
-    SMPTEDrawSettings corner;
-    ASSERT_TRUE(corner.SetPosition(0x00640064u));
-    for (const SMPTEDrawSettings& loaded : {defaults, half, corner})
+using Settings = void (*)(SMPTEDrawSettings&);
+using Edit = void (*)(DialogEdits&);
+
+// As loaded, or left as loaded.
+void Defaults(SMPTEDrawSettings&) {}
+void Unchanged(SMPTEDrawSettings&) {}
+void NoEdit(DialogEdits&) {}
+
+// The settings loaded into the dialog, what the user did, whether ApplyEdits
+// reports a change, and what the loaded record must then have become.
+struct EditCase
+{
+    const char* pszName;
+    Settings loaded;
+    Edit edit;
+    bool bChanged;
+    Settings expected;
+};
+
+const EditCase kEditCases[] = {
+    {"untouched defaults", Defaults, NoEdit, false, Unchanged},
+    {"untouched half opacity", [](SMPTEDrawSettings& s) { s.SetOpacity(128); }, NoEdit, false, Unchanged},
+    {"untouched corner", [](SMPTEDrawSettings& s) { s.SetPosition(0x00640064u); }, NoEdit, false, Unchanged},
+
+    {"trackbar moved", Defaults, [](DialogEdits& e) { e.nTrackPosition = 50; }, true,
+     [](SMPTEDrawSettings& s) { s.argbColor = 0x7FFFFFFFu; }},
+    {"trackbar moved to a position of the same opacity", [](SMPTEDrawSettings& s) { s.SetOpacity(127); },
+     [](DialogEdits& e) {
+         e.nTrackPositionInitial = 49;
+         e.nTrackPosition = 50;
+     },
+     false, Unchanged},
+    {"no trackbar", Defaults,
+     [](DialogEdits& e) {
+         e.bHasTrackbar = false;
+         e.nTrackPosition = 0;
+     },
+     false, Unchanged},
+    {"opacity above the range refused but counted", Defaults, [](DialogEdits& e) { e.nTrackPosition = 101; }, true,
+     Unchanged},
+    {"opacity below the range refused but counted", Defaults, [](DialogEdits& e) { e.nTrackPosition = -1; }, true,
+     Unchanged},
+
+    {"font differing behind the face terminator", Defaults, [](DialogEdits& e) { e.lfWork.lfFaceName[30] = u'x'; },
+     true, [](SMPTEDrawSettings& s) { s.lfFont.lfFaceName[30] = u'x'; }},
+    {"font height", Defaults, [](DialogEdits& e) { e.lfWork.lfHeight = -16; }, true,
+     [](SMPTEDrawSettings& s) { s.lfFont.lfHeight = -16; }},
+
+    {"colour keeps the opacity", [](SMPTEDrawSettings& s) { s.SetOpacity(0x40); },
+     [](DialogEdits& e) { e.crWork = 0x000000FFu; }, true, [](SMPTEDrawSettings& s) { s.argbColor = 0x40FF0000u; }},
+    {"colour refused but counted", [](SMPTEDrawSettings& s) { s.SetOpacity(0x40); },
+     [](DialogEdits& e) { e.crWork = 0x01000000u; }, true, Unchanged},
+
+    {"label moved to the far corner", Defaults, [](DialogEdits& e) { e.rcLabel = LabelAt(258, 100); }, true,
+     [](SMPTEDrawSettings& s) { s.dwPosition = 0x00640064u; }},
+    {"label moved to the near corner", Defaults, [](DialogEdits& e) { e.rcLabel = LabelAt(0, 0); }, true,
+     [](SMPTEDrawSettings& s) { s.dwPosition = 0; }},
+    // Placed at 129 for 50 %; 130 reads back as 50.38 %, cut to 50.
+    {"label moved to the same percentage", [](SMPTEDrawSettings& s) { s.SetPosition(0x00320032u); },
+     [](DialogEdits& e) { e.rcLabel = LabelAt(130, 50); }, false, Unchanged},
+    {"label never placed", Defaults,
+     [](DialogEdits& e) {
+         e.rcPlaced.reset();
+         e.rcLabel = LabelAt(258, 100);
+     },
+     false, Unchanged},
+    {"label beyond the free space (116 %) refused but counted", Defaults,
+     [](DialogEdits& e) { e.rcLabel = LabelAt(300, 3); }, true, Unchanged},
+
+    {"every edit at once", Defaults,
+     [](DialogEdits& e) {
+         e.nTrackPosition = 10;
+         e.lfWork.lfWeight = 700;
+         e.crWork = 0x00112233u;
+         e.rcLabel = LabelAt(129, 100);
+     },
+     true,
+     [](SMPTEDrawSettings& s) {
+         s.argbColor = 0x1A332211u;
+         s.lfFont.lfWeight = 700;
+         s.dwPosition = 0x00640032u;
+     }},
+};
+} // namespace
+
+TEST(DialogEdits, StoreWhatTheControlsChangedAndReportIt)
+{
+    for (const EditCase& c : kEditCases)
     {
+        SCOPED_TRACE(c.pszName);
+        SMPTEDrawSettings loaded;
+        c.loaded(loaded);
+        DialogEdits edits = Untouched(loaded);
+        c.edit(edits);
+        SMPTEDrawSettings expected = loaded;
+        c.expected(expected);
+
         SMPTEDrawSettings s = loaded;
-        EXPECT_FALSE(ApplyEdits(s, Untouched(loaded)));
-        EXPECT_TRUE(SameBytes(s, loaded));
+        EXPECT_EQ(ApplyEdits(s, edits), c.bChanged);
+        EXPECT_TRUE(SameBytes(s, expected));
     }
-}
-
-TEST(DialogEdits, MovedTrackbarStoresTheMappedOpacity)
-{
-    SMPTEDrawSettings s;
-    DialogEdits edits = Untouched(s);
-    edits.nTrackPosition = 50;
-    EXPECT_TRUE(ApplyEdits(s, edits));
-    EXPECT_EQ(s.argbColor, 0x7FFFFFFFu);
-    EXPECT_EQ(s.dwPosition, 0x00030003u);
-}
-
-TEST(DialogEdits, TrackbarMovedToAPositionOfTheSameOpacityIsNoChange)
-{
-    SMPTEDrawSettings s;
-    ASSERT_TRUE(s.SetOpacity(127));
-    DialogEdits edits = Untouched(s);
-    edits.nTrackPositionInitial = 49;
-    edits.nTrackPosition = 50;
-    EXPECT_FALSE(ApplyEdits(s, edits));
-    EXPECT_EQ(s.GetOpacity(), 127);
-}
-
-TEST(DialogEdits, MissingTrackbarLeavesTheOpacity)
-{
-    SMPTEDrawSettings s;
-    DialogEdits edits = Untouched(s);
-    edits.bHasTrackbar = false;
-    edits.nTrackPosition = 0;
-    EXPECT_FALSE(ApplyEdits(s, edits));
-    EXPECT_EQ(s.GetOpacity(), 255);
-}
-
-TEST(DialogEdits, RefusedOpacityIsNotStoredButCountsAsAChange)
-{
-    SMPTEDrawSettings s;
-    DialogEdits edits = Untouched(s);
-    edits.nTrackPosition = 101;
-    EXPECT_TRUE(ApplyEdits(s, edits));
-    EXPECT_EQ(s.GetOpacity(), 255);
-    edits.nTrackPosition = -1;
-    EXPECT_TRUE(ApplyEdits(s, edits));
-    EXPECT_EQ(s.GetOpacity(), 255);
-}
-
-TEST(DialogEdits, FontDifferingAnywhereIsStoredWhole)
-{
-    SMPTEDrawSettings s;
-    DialogEdits edits = Untouched(s);
-    edits.lfWork.lfFaceName[30] = u'x'; // behind the terminator
-    EXPECT_TRUE(ApplyEdits(s, edits));
-    EXPECT_EQ(s.lfFont.lfFaceName[30], u'x');
-    EXPECT_EQ(std::memcmp(&s.lfFont, &edits.lfWork, sizeof(LOGFONTW)), 0);
-
-    edits = Untouched(s);
-    edits.lfWork.lfHeight = -16;
-    EXPECT_TRUE(ApplyEdits(s, edits));
-    EXPECT_EQ(s.lfFont.lfHeight, -16);
-}
-
-TEST(DialogEdits, ColourKeepsTheOpacity)
-{
-    SMPTEDrawSettings s;
-    ASSERT_TRUE(s.SetOpacity(0x40));
-    DialogEdits edits = Untouched(s);
-    edits.crWork = 0x000000FFu;
-    EXPECT_TRUE(ApplyEdits(s, edits));
-    EXPECT_EQ(s.argbColor, 0x40FF0000u);
-
-    edits = Untouched(s);
-    edits.crWork = 0x01000000u;
-    EXPECT_TRUE(ApplyEdits(s, edits)) << "a refused colour still counts";
-    EXPECT_EQ(s.argbColor, 0x40FF0000u);
-}
-
-TEST(DialogEdits, MovedLabelIsReadBack)
-{
-    SMPTEDrawSettings s;
-    DialogEdits edits = Untouched(s);
-    ASSERT_EQ(edits.rcLabel, LabelAt(7, 2));
-    edits.rcLabel = LabelAt(258, 100);
-    EXPECT_TRUE(ApplyEdits(s, edits));
-    EXPECT_EQ(s.dwPosition, 0x00640064u);
-
-    edits = Untouched(s);
-    edits.rcLabel = LabelAt(0, 0);
-    EXPECT_TRUE(ApplyEdits(s, edits));
-    EXPECT_EQ(s.dwPosition, 0u);
-}
-
-TEST(DialogEdits, LabelMovedToTheSamePercentageIsNoChange)
-{
-    SMPTEDrawSettings s;
-    ASSERT_TRUE(s.SetPosition(0x00320032u));
-    DialogEdits edits = Untouched(s);
-    ASSERT_EQ(edits.rcLabel, LabelAt(129, 50));
-    edits.rcLabel = LabelAt(130, 50); // 50.38 % cuts to 50
-    EXPECT_FALSE(ApplyEdits(s, edits));
-    EXPECT_EQ(s.dwPosition, 0x00320032u);
-}
-
-TEST(DialogEdits, LabelNeverPlacedLeavesThePosition)
-{
-    SMPTEDrawSettings s;
-    DialogEdits edits = Untouched(s);
-    edits.rcPlaced.reset();
-    edits.rcLabel = LabelAt(258, 100);
-    EXPECT_FALSE(ApplyEdits(s, edits));
-    EXPECT_EQ(s.dwPosition, 0x00030003u);
-}
-
-TEST(DialogEdits, PositionOutsideTheRangeIsRefusedButCounts)
-{
-    SMPTEDrawSettings s;
-    DialogEdits edits = Untouched(s);
-    edits.rcLabel = LabelAt(300, 3); // beyond the free space: 116 %
-    EXPECT_TRUE(ApplyEdits(s, edits));
-    EXPECT_EQ(s.dwPosition, 0x00030003u);
-}
-
-TEST(DialogEdits, EveryEditAtOnce)
-{
-    SMPTEDrawSettings s;
-    DialogEdits edits = Untouched(s);
-    edits.nTrackPosition = 10;
-    edits.lfWork.lfWeight = 700;
-    edits.crWork = 0x00112233u;
-    edits.rcLabel = LabelAt(129, 100);
-    EXPECT_TRUE(ApplyEdits(s, edits));
-    EXPECT_EQ(s.argbColor, 0x1A332211u);
-    EXPECT_EQ(s.lfFont.lfWeight, 700);
-    EXPECT_EQ(s.dwPosition, 0x00640032u);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "dialog/HelpFilePath.h"
@@ -23,73 +24,40 @@ struct PathBuffer
         return s;
     }
 };
-
-uint32_t Length(const std::string& s)
-{
-    return static_cast<uint32_t>(s.size());
-}
 } // namespace
 
-TEST(HelpFilePath, RefusesAnEmptyOrTooLongPath)
+// The answer and the buffer afterwards; a refusal leaves the buffer as it was.
+TEST(HelpFilePath, ReplacesTheTextAfterTheLastDot)
 {
-    PathBuffer empty("");
-    EXPECT_FALSE(HelpFilePathFromModulePath(empty.units, 0));
-
     const std::string longest = "C:\\" + std::string(249, 'a') + ".dll"; // 256 units
-    PathBuffer fits(longest);
-    ASSERT_EQ(longest.size(), 256u);
-    EXPECT_TRUE(HelpFilePathFromModulePath(fits.units, Length(longest)));
-    EXPECT_EQ(fits.Text(), "C:\\" + std::string(249, 'a') + ".chm");
-
     const std::string tooLong = "C:\\" + std::string(250, 'a') + ".dll"; // 257 units
-    PathBuffer refused(tooLong);
-    EXPECT_FALSE(HelpFilePathFromModulePath(refused.units, Length(tooLong)));
-    EXPECT_EQ(refused.Text(), tooLong);
-}
-
-TEST(HelpFilePath, ReplacesTheExtension)
-{
-    const std::string path = "C:\\Plugins\\Ferrowind.dll";
-    PathBuffer b(path);
-    EXPECT_TRUE(HelpFilePathFromModulePath(b.units, Length(path)));
-    EXPECT_EQ(b.Text(), "C:\\Plugins\\Ferrowind.chm");
-}
-
-TEST(HelpFilePath, UsesTheLastDotWhereverItStands)
-{
-    const std::string inFolder = "C:\\my.plugins\\Ferrowind";
-    PathBuffer folder(inFolder);
-    EXPECT_TRUE(HelpFilePathFromModulePath(folder.units, Length(inFolder)));
-    EXPECT_EQ(folder.Text(), "C:\\my.chm");
-
-    const std::string trailing = "C:\\x.";
-    PathBuffer dot(trailing);
-    EXPECT_TRUE(HelpFilePathFromModulePath(dot.units, Length(trailing)));
-    EXPECT_EQ(dot.Text(), "C:\\x.chm");
-
-    const std::string two = "C:\\a.b.dll";
-    PathBuffer twice(two);
-    EXPECT_TRUE(HelpFilePathFromModulePath(twice.units, Length(two)));
-    EXPECT_EQ(twice.Text(), "C:\\a.b.chm");
-}
-
-TEST(HelpFilePath, NoDotAfterTheFirstUnitMeansNoHelpFile)
-{
-    const std::string none = "C:\\Plugins\\Ferrowind";
-    PathBuffer b(none);
-    EXPECT_FALSE(HelpFilePathFromModulePath(b.units, Length(none)));
-    EXPECT_EQ(b.Text(), none);
-
-    const std::string leading = ".dll";
-    PathBuffer first(leading);
-    EXPECT_FALSE(HelpFilePathFromModulePath(first.units, Length(leading))) << "position 0 is never examined";
-    EXPECT_EQ(first.Text(), leading);
-}
-
-TEST(HelpFilePath, LooksOnlyAtTheAnsweredLength)
-{
-    const std::string path = "C:\\Plugins\\Ferrowind.dll";
-    PathBuffer b(path);
-    EXPECT_FALSE(HelpFilePathFromModulePath(b.units, 10)) << "the dot lies beyond n";
-    EXPECT_EQ(b.Text(), path);
+    ASSERT_EQ(longest.size(), 256u);
+    constexpr size_t kWhole = SIZE_MAX;
+    const struct
+    {
+        std::string path;
+        size_t cUnits; // the module path answer; kWhole for the whole path
+        bool bAnswer;
+        std::string after;
+        const char* pszWhy;
+    } kCases[] = {
+        {"", 0, false, "", "empty"},
+        {longest, kWhole, true, "C:\\" + std::string(249, 'a') + ".chm", "the longest path"},
+        {tooLong, kWhole, false, tooLong, "one unit too long"},
+        {"C:\\Plugins\\Ferrowind.dll", kWhole, true, "C:\\Plugins\\Ferrowind.chm", "the extension"},
+        {"C:\\my.plugins\\Ferrowind", kWhole, true, "C:\\my.chm", "a dot in a folder name"},
+        {"C:\\x.", kWhole, true, "C:\\x.chm", "a trailing dot"},
+        {"C:\\a.b.dll", kWhole, true, "C:\\a.b.chm", "two dots"},
+        {"C:\\Plugins\\Ferrowind", kWhole, false, "C:\\Plugins\\Ferrowind", "no dot"},
+        {".dll", kWhole, false, ".dll", "position 0 is never examined"},
+        {"C:\\Plugins\\Ferrowind.dll", 10, false, "C:\\Plugins\\Ferrowind.dll", "the dot lies beyond n"},
+    };
+    for (const auto& c : kCases)
+    {
+        SCOPED_TRACE(c.pszWhy);
+        PathBuffer b(c.path);
+        const size_t cUnits = c.cUnits == kWhole ? c.path.size() : c.cUnits;
+        EXPECT_EQ(HelpFilePathFromModulePath(b.units, static_cast<uint32_t>(cUnits)), c.bAnswer);
+        EXPECT_EQ(b.Text(), c.after);
+    }
 }

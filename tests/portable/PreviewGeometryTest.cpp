@@ -58,55 +58,36 @@ TEST(PreviewGeometry, UnusablePreviewPlacesNothingAndReadsNothing)
     EXPECT_TRUE(IsPreviewUsable(IntRect{0, 0, 41, 16}, label));
 }
 
-struct PlaceCase
-{
-    uint32_t dwPosition;
-    int32_t xoff;
-    int32_t yoff;
-};
-
-class PreviewPlace : public testing::TestWithParam<PlaceCase>
-{
-};
-
-TEST_P(PreviewPlace, PutsTheLabelAtTheScaledOffsetKeepingItsSize)
-{
-    const PlaceCase& c = GetParam();
-    const std::optional<IntRect> rc = PlaceSampleLabel(kPreview, kLabel, c.dwPosition);
-    ASSERT_TRUE(rc.has_value());
-    EXPECT_EQ(*rc, LabelAt(c.xoff, c.yoff));
-}
-
 // Free space 258 x 100; single(h / 100) * free, cut toward zero.
-INSTANTIATE_TEST_SUITE_P(FreeSpace258By100, PreviewPlace,
-                         testing::Values(PlaceCase{0x00000000u, 0, 0}, PlaceCase{0x00030003u, 7, 2},
-                                         PlaceCase{0x000A000Au, 25, 10}, PlaceCase{0x001D0032u, 129, 28},
-                                         PlaceCase{0x00640064u, 258, 100}, PlaceCase{0x00000064u, 258, 0},
-                                         PlaceCase{0x00640000u, 0, 100}));
-
-struct ReadCase
+TEST(PreviewGeometry, PlaceIsTheScaledOffsetKeepingTheLabelSize)
 {
-    int32_t xoff;
-    int32_t yoff;
-    uint32_t dwPosition;
-};
-
-class PreviewRead : public testing::TestWithParam<ReadCase>
-{
-};
-
-TEST_P(PreviewRead, GivesTheTruncatedPercentageOfTheFreeSpace)
-{
-    const ReadCase& c = GetParam();
-    EXPECT_EQ(PositionFromLabel(kPreview, LabelAt(c.xoff, c.yoff)), std::optional<uint32_t>(c.dwPosition));
+    const struct
+    {
+        uint32_t dwPosition;
+        int32_t xoff;
+        int32_t yoff;
+    } kCases[] = {{0x00000000u, 0, 0},      {0x00030003u, 7, 2},     {0x000A000Au, 25, 10}, {0x001D0032u, 129, 28},
+                  {0x00640064u, 258, 100}, {0x00000064u, 258, 0}, {0x00640000u, 0, 100}};
+    for (const auto& c : kCases)
+        EXPECT_EQ(PlaceSampleLabel(kPreview, kLabel, c.dwPosition), std::optional<IntRect>(LabelAt(c.xoff, c.yoff)))
+            << std::hex << c.dwPosition;
 }
 
-INSTANTIATE_TEST_SUITE_P(FreeSpace258By100, PreviewRead,
-                         testing::Values(ReadCase{7, 3, 0x00020002u}, ReadCase{25, 10, 0x000A0009u},
-                                         ReadCase{0, 29, 0x001C0000u}, ReadCase{129, 50, 0x00320032u},
-                                         ReadCase{258, 100, 0x00640064u}, ReadCase{0, 0, 0u},
-                                         // Left of or above the preview: each half keeps its low 16 bits.
-                                         ReadCase{-3, 0, 0x0000FFFFu}, ReadCase{-1, -3, 0xFFFE0000u}));
+TEST(PreviewGeometry, ReadIsTheTruncatedPercentageOfTheFreeSpace)
+{
+    const struct
+    {
+        int32_t xoff;
+        int32_t yoff;
+        uint32_t dwPosition;
+    } kCases[] = {{7, 3, 0x00020002u},     {25, 10, 0x000A0009u},  {0, 29, 0x001C0000u}, {129, 50, 0x00320032u},
+                  {258, 100, 0x00640064u}, {0, 0, 0u},
+                  // Left of or above the preview: each half keeps its low 16 bits.
+                  {-3, 0, 0x0000FFFFu}, {-1, -3, 0xFFFE0000u}};
+    for (const auto& c : kCases)
+        EXPECT_EQ(PositionFromLabel(kPreview, LabelAt(c.xoff, c.yoff)), std::optional<uint32_t>(c.dwPosition))
+            << c.xoff << "," << c.yoff;
+}
 
 TEST(PreviewGeometry, RoundTripComesBackLowerExceptAtZeroFiftyAndHundred)
 {
@@ -127,13 +108,19 @@ TEST(PreviewGeometry, RoundTripComesBackLowerExceptAtZeroFiftyAndHundred)
 TEST(PreviewGeometry, PressStartsADragOnlyWithTheLeftButtonAloneOnTheLabel)
 {
     const IntRect label = {20, 30, 60, 45};
-    EXPECT_FALSE(BeginDrag(kMouseKeyLeftButton | kShift, IntPoint{40, 37}, label).has_value());
-    EXPECT_FALSE(BeginDrag(kMouseKeyLeftButton | kControl, IntPoint{40, 37}, label).has_value());
-    EXPECT_FALSE(BeginDrag(kMouseKeyLeftButton | kRightButton, IntPoint{40, 37}, label).has_value());
-    EXPECT_FALSE(BeginDrag(0, IntPoint{40, 37}, label).has_value());
-    EXPECT_FALSE(BeginDrag(kMouseKeyLeftButton, IntPoint{60, 37}, label).has_value()) << "right edge is outside";
-    EXPECT_FALSE(BeginDrag(kMouseKeyLeftButton, IntPoint{40, 45}, label).has_value()) << "bottom edge is outside";
-    EXPECT_FALSE(BeginDrag(kMouseKeyLeftButton, IntPoint{19, 37}, label).has_value());
+    const struct
+    {
+        uint32_t keys;
+        IntPoint pt;
+    } kRefused[] = {
+        {kMouseKeyLeftButton | kShift, {40, 37}},   {kMouseKeyLeftButton | kControl, {40, 37}},
+        {kMouseKeyLeftButton | kRightButton, {40, 37}}, {0, {40, 37}},
+        {kMouseKeyLeftButton, {60, 37}}, // the right edge is outside
+        {kMouseKeyLeftButton, {40, 45}}, // the bottom edge is outside
+        {kMouseKeyLeftButton, {19, 37}},
+    };
+    for (const auto& c : kRefused)
+        EXPECT_FALSE(BeginDrag(c.keys, c.pt, label).has_value()) << c.keys << " at " << c.pt.x << "," << c.pt.y;
 
     // Centre (40, 37) minus the pointer.
     EXPECT_EQ(BeginDrag(kMouseKeyLeftButton, IntPoint{40, 37}, label), std::optional<IntPoint>(IntPoint{0, 0}));

@@ -16,33 +16,13 @@ using Rows = std::vector<std::string>;
 constexpr char16_t kModulePath[] = u"C:\\Plugins\\Ferrowind.dll";
 constexpr int32_t kHrAccessDenied = static_cast<int32_t>(0x80070005);
 
-const std::u16string& AppIdScript()
-{
-    static const std::u16string s = ReadScriptText("AppID.rgs");
-    return s;
-}
-
-const std::u16string& ClassScript()
-{
-    static const std::u16string s = ReadScriptText("SMPTEFrameDraw.rgs");
-    return s;
-}
-
-// The variables as the module defines them: the AppID script's own APPID, the
-// common APPID, Module and Module_Raw.
-ReplacementList AppIdVariables()
+// The variables as the module defines them: APPID, Module and Module_Raw,
+// and for the AppID script its own APPID ahead of the common one.
+ReplacementList Variables(bool bAppIdScript)
 {
     ReplacementList list;
-    list.Add(u"APPID", kAppIdText);
-    list.Add(u"APPID", kAppIdText);
-    list.Add(u"Module", kModulePath);
-    list.Add(u"Module_Raw", kModulePath);
-    return list;
-}
-
-ReplacementList ClassVariables()
-{
-    ReplacementList list;
+    if (bAppIdScript)
+        list.Add(u"APPID", kAppIdText);
     list.Add(u"APPID", kAppIdText);
     list.Add(u"Module", kModulePath);
     list.Add(u"Module_Raw", kModulePath);
@@ -51,12 +31,20 @@ ReplacementList ClassVariables()
 
 int32_t RunAppId(CInMemoryRegistry& reg, bool bRegister, bool bPerUser)
 {
-    return RunRegistryScriptText(AppIdScript(), AppIdVariables(), bRegister, bPerUser, reg);
+    static const std::u16string s_strScript = ReadScriptText("AppID.rgs");
+    return RunRegistryScriptText(s_strScript, Variables(true), bRegister, bPerUser, reg);
 }
 
 int32_t RunClass(CInMemoryRegistry& reg, bool bRegister, bool bPerUser)
 {
-    return RunRegistryScriptText(ClassScript(), ClassVariables(), bRegister, bPerUser, reg);
+    static const std::u16string s_strScript = ReadScriptText("SMPTEFrameDraw.rgs");
+    return RunRegistryScriptText(s_strScript, Variables(false), bRegister, bPerUser, reg);
+}
+
+// A script of the test's own, with the class script's variables.
+int32_t RunText(CInMemoryRegistry& reg, std::u16string_view strScript, bool bRegister, bool bPerUser = false)
+{
+    return RunRegistryScriptText(strScript, Variables(false), bRegister, bPerUser, reg);
 }
 
 int32_t RegisterBoth(CInMemoryRegistry& reg, bool bPerUser = false)
@@ -215,15 +203,15 @@ TEST_F(RegistryWalk, PerUserRunsLandUnderCurrentUserClasses)
 TEST_F(RegistryWalk, PerUserUnregisterRemovesSoftwareAndClassesOnlyWhenEmpty)
 {
     CInMemoryRegistry reg;
-    ASSERT_EQ(RunRegistryScriptText(u"HKCR { Ferrowind.X = s 'x' }", ClassVariables(), true, true, reg), kHrOk);
+    ASSERT_EQ(RunText(reg, u"HKCR { Ferrowind.X = s 'x' }", true, true), kHrOk);
     EXPECT_EQ(reg.Rows(), Rows({"HKCU\\Software", "HKCU\\Software\\Classes", "HKCU\\Software\\Classes\\Ferrowind.X",
                                 "HKCU\\Software\\Classes\\Ferrowind.X @=\"x\""}));
-    ASSERT_EQ(RunRegistryScriptText(u"HKCR { Ferrowind.X = s 'x' }", ClassVariables(), false, true, reg), kHrOk);
+    ASSERT_EQ(RunText(reg, u"HKCR { Ferrowind.X = s 'x' }", false, true), kHrOk);
     EXPECT_TRUE(reg.Rows().empty());
 
     reg.AddKey(RegRoot::CurrentUser, u"Software\\Classes\\.txt");
-    ASSERT_EQ(RunRegistryScriptText(u"HKCR { Ferrowind.X }", ClassVariables(), true, true, reg), kHrOk);
-    ASSERT_EQ(RunRegistryScriptText(u"HKCR { Ferrowind.X }", ClassVariables(), false, true, reg), kHrOk);
+    ASSERT_EQ(RunText(reg, u"HKCR { Ferrowind.X }", true, true), kHrOk);
+    ASSERT_EQ(RunText(reg, u"HKCR { Ferrowind.X }", false, true), kHrOk);
     EXPECT_EQ(reg.Rows(), Rows({"HKCU\\Software", "HKCU\\Software\\Classes", "HKCU\\Software\\Classes\\.txt"}));
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
@@ -232,8 +220,7 @@ TEST_F(RegistryWalk, ForceRemoveSparesProtectedNames)
 {
     m_reg.SetString(RegRoot::ClassesRoot, u"Plain\\Old", u"", u"old");
     const Rows before = m_reg.Rows();
-    ASSERT_EQ(RunRegistryScriptText(u"HKCR { ForceRemove clsid { New } ForceRemove APPID ForceRemove Plain { New } }",
-                                    ClassVariables(), true, false, m_reg),
+    ASSERT_EQ(RunText(m_reg, u"HKCR { ForceRemove clsid { New } ForceRemove APPID ForceRemove Plain { New } }", true),
               kHrOk);
     Rows expected = before;
     expected.erase(std::find(expected.begin(), expected.end(), "HKCR\\Plain\\Old"));
@@ -244,15 +231,14 @@ TEST_F(RegistryWalk, ForceRemoveSparesProtectedNames)
 TEST_F(RegistryWalk, NoRemoveKeepsKeysAndValues)
 {
     const std::u16string_view strScript = u"HKCR { NoRemove Keep { NoRemove val Stay = s '1' val Go = s '2' } Drop }";
-    ASSERT_EQ(RunRegistryScriptText(strScript, ClassVariables(), true, false, m_reg), kHrOk);
-    ASSERT_EQ(RunRegistryScriptText(strScript, ClassVariables(), false, false, m_reg), kHrOk);
+    ASSERT_EQ(RunText(m_reg, strScript, true), kHrOk);
+    ASSERT_EQ(RunText(m_reg, strScript, false), kHrOk);
     EXPECT_EQ(m_reg.Rows(), Plus(m_baseline, {"HKCR\\Keep", "HKCR\\Keep [Stay]=\"1\""}));
 }
 
 TEST_F(RegistryWalk, ValuesAreStringsWithTheTerminatorCounted)
 {
-    ASSERT_EQ(RunRegistryScriptText(u"HKCR { K = s '' { val V = s 'ab' } }", ClassVariables(), true, false, m_reg),
-              kHrOk);
+    ASSERT_EQ(RunText(m_reg, u"HKCR { K = s '' { val V = s 'ab' } }", true), kHrOk);
     // Rows() shows "text" only for a REG_SZ whose stored size counts one
     // terminator; anything else would show as "<type ...>".
     EXPECT_EQ(m_reg.Rows(), Plus(m_baseline, {"HKCR\\K", "HKCR\\K @=\"\"", "HKCR\\K [V]=\"ab\""}));
@@ -273,7 +259,7 @@ TEST_F(RegistryWalk, ScriptErrorsWriteNothing)
     for (const auto& c : kCases)
     {
         for (bool bRegister : {true, false})
-            EXPECT_EQ(RunRegistryScriptText(c.strScript, ClassVariables(), bRegister, false, m_reg), c.hrExpected);
+            EXPECT_EQ(RunText(m_reg, c.strScript, bRegister), c.hrExpected);
         EXPECT_EQ(m_reg.OperationCount(), 0u);
     }
 }
@@ -294,9 +280,7 @@ TEST_F(RegistryWalk, KeyThatRefusesWritingIsOpenedForReadingAndItsSubkeysWritten
     m_reg.AddKey(RegRoot::ClassesRoot, u"Locked\\Child");
     m_reg.DenyWrite(RegRoot::ClassesRoot, u"Locked");
     const Rows before = m_reg.Rows();
-    ASSERT_EQ(RunRegistryScriptText(u"HKCR { NoRemove Locked { Child { val v = s '1' } } }", ClassVariables(), true,
-                                    false, m_reg),
-              kHrOk);
+    ASSERT_EQ(RunText(m_reg, u"HKCR { NoRemove Locked { Child { val v = s '1' } } }", true), kHrOk);
     EXPECT_EQ(m_reg.Rows(), Plus(before, {"HKCR\\Locked\\Child [v]=\"1\""}));
 }
 
@@ -304,7 +288,7 @@ TEST_F(RegistryWalk, LaterRootBlocksDoNotRunAfterAFailure)
 {
     m_reg.DenyWrite(RegRoot::LocalMachine, u"Locked");
     const std::u16string_view strScript = u"HKCU { First } HKLM { Locked { Child } } HKCU { Third }";
-    EXPECT_EQ(RunRegistryScriptText(strScript, ClassVariables(), true, false, m_reg), kHrAccessDenied);
+    EXPECT_EQ(RunText(m_reg, strScript, true), kHrAccessDenied);
     // The first block succeeded and stays; the failing block is rolled back.
     EXPECT_TRUE(m_reg.HasKey(RegRoot::CurrentUser, u"First"));
     EXPECT_TRUE(m_reg.HasKey(RegRoot::LocalMachine, u"Locked"));
@@ -318,7 +302,7 @@ TEST_F(RegistryWalk, BackwardStopsAtAnErrorButSkipsMissingKeys)
     m_reg.DenyWrite(RegRoot::ClassesRoot, u"A\\Locked");
     m_reg.AddKey(RegRoot::ClassesRoot, u"C");
     const std::u16string_view strScript = u"HKCR { Missing { Deeper } A { Locked { val v = s '1' } } C }";
-    EXPECT_EQ(RunRegistryScriptText(strScript, ClassVariables(), false, false, m_reg), kHrAccessDenied);
+    EXPECT_EQ(RunText(m_reg, strScript, false), kHrAccessDenied);
     EXPECT_TRUE(m_reg.HasKey(RegRoot::ClassesRoot, u"C")) << "the run ended at the locked key";
 }
 
@@ -475,7 +459,6 @@ TEST(RegistryWalkFailures, EveryUnregisterStepEndsTheRun)
         SCOPED_TRACE(c.pszName);
         CInMemoryRegistry clean;
         AddMachineBaseline(clean);
-        const Rows baseline = clean.Rows();
         ASSERT_EQ(RegisterBoth(clean, c.bPerUser), kHrOk);
         const Rows registered = clean.Rows();
         clean.ClearLog();

@@ -26,10 +26,6 @@ struct FrameCase
     int64_t half;
     const char* text;
 };
-
-class TimeCodeWorkedExample : public testing::TestWithParam<FrameCase>
-{
-};
 } // namespace
 
 TEST(TimeCodeClock, FreshClockState)
@@ -40,33 +36,36 @@ TEST(TimeCodeClock, FreshClockState)
     EXPECT_EQ(clock.m_szTimeCode[0], 0);
 }
 
-TEST_P(TimeCodeWorkedExample, FromAFreshClock)
+TEST(TimeCodeClock, WorkedExamplesFromAFreshClock)
 {
-    const FrameCase& c = GetParam();
-    CTimeCodeClock clock;
-    EXPECT_TRUE(clock.UpdateFrameDuration(c.rtStart, c.rtEnd));
-    EXPECT_EQ(clock.m_rtFrameDuration, c.duration);
-    EXPECT_EQ(clock.m_rtHalfDuration, c.half);
-    const int32_t length = clock.FormatTimeCode(c.rtStart);
-    EXPECT_EQ(Narrow(clock.m_szTimeCode), c.text);
-    EXPECT_EQ(length, static_cast<int32_t>(std::string(c.text).size()));
+    const FrameCase kCases[] = {
+        {0, 0, 666667, 333333, "00:00:00.00"},
+        {10000000, 10333333, 333333, 166666, "00:00:01.00"},
+        {9666657, 9999990, 333333, 166666, "00:00:00.29"},
+        {9999990, 10333323, 333333, 166666, "00:00:01.00"},
+        // The index is not clamped to the rate: 30 at 30 frames per second.
+        {9833329, 10166662, 333333, 166666, "00:00:00.30"},
+        {37230000000ull, 37230400000ull, 400000, 200000, "01:02:03.00"},
+        {37239600000ull, 37240000000ull, 400000, 200000, "01:02:03.24"},
+        {3600000000000ull, 3600000400000ull, 400000, 200000, "100:00:00.00"},
+        {10000000, 9000000, 666667, 333333, "00:00:01.00"},
+        // Above 100 frames per second the index has three digits.
+        {1230000, 1240000, 10000, 5000, "00:00:00.123"},
+        // A duration that does not divide a second: truncated, not rounded.
+        {9999990 - 166666, 9999990 - 166666 + 333334, 333334, 166667, "00:00:00.29"},
+    };
+    for (const FrameCase& c : kCases)
+    {
+        SCOPED_TRACE(testing::Message() << c.rtStart << " to " << c.rtEnd);
+        CTimeCodeClock clock;
+        EXPECT_TRUE(clock.UpdateFrameDuration(c.rtStart, c.rtEnd));
+        EXPECT_EQ(clock.m_rtFrameDuration, c.duration);
+        EXPECT_EQ(clock.m_rtHalfDuration, c.half);
+        const int32_t length = clock.FormatTimeCode(c.rtStart);
+        EXPECT_EQ(Narrow(clock.m_szTimeCode), c.text);
+        EXPECT_EQ(length, static_cast<int32_t>(std::string(c.text).size()));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, TimeCodeWorkedExample,
-    testing::Values(FrameCase{0, 0, 666667, 333333, "00:00:00.00"},
-                    FrameCase{10000000, 10333333, 333333, 166666, "00:00:01.00"},
-                    FrameCase{9666657, 9999990, 333333, 166666, "00:00:00.29"},
-                    FrameCase{9999990, 10333323, 333333, 166666, "00:00:01.00"},
-                    FrameCase{9833329, 10166662, 333333, 166666, "00:00:00.30"},
-                    FrameCase{37230000000ull, 37230400000ull, 400000, 200000, "01:02:03.00"},
-                    FrameCase{37239600000ull, 37240000000ull, 400000, 200000, "01:02:03.24"},
-                    FrameCase{3600000000000ull, 3600000400000ull, 400000, 200000, "100:00:00.00"},
-                    FrameCase{10000000, 9000000, 666667, 333333, "00:00:01.00"},
-                    // above 100 frames per second the index has three digits
-                    FrameCase{1230000, 1240000, 10000, 5000, "00:00:00.123"},
-                    // a duration that does not divide a second: truncated, not rounded
-                    FrameCase{9999990 - 166666, 9999990 - 166666 + 333334, 333334, 166667, "00:00:00.29"}));
 
 TEST(TimeCodeClock, DurationCarriesOverFramesWithoutUsableEnd)
 {
@@ -80,15 +79,6 @@ TEST(TimeCodeClock, DurationCarriesOverFramesWithoutUsableEnd)
     EXPECT_EQ(clock.m_rtFrameDuration, 400000);
     clock.UpdateFrameDuration(0, 333333);
     EXPECT_EQ(clock.m_rtHalfDuration, 166666) << "odd duration halves by truncation";
-}
-
-TEST(TimeCodeClock, IndexIsNotClampedToTheRate)
-{
-    CTimeCodeClock clock;
-    clock.UpdateFrameDuration(0, 333333);
-    // t mod 10^7 = 9,999,990 gives index 30 at this duration
-    clock.FormatTimeCode(9999990 - 166666);
-    EXPECT_EQ(Narrow(clock.m_szTimeCode), "00:00:00.30");
 }
 
 TEST(TimeCodeClock, FormatGuardsAZeroDuration)
