@@ -27,9 +27,11 @@
 #include <vector>
 
 #include "Ferrowind.h"
+#include "RobustnessSupport.h"
 #include "com/ComPtr.h"
 #include "com/SMPTEFrameDraw.h"
 #include "settings/CurrentSettings.h"
+#include "tests/portable/SettingsBytes.h"
 
 namespace
 {
@@ -45,60 +47,6 @@ constexpr size_t kGuardedBytes = 64 * 1024;
 // The descriptor keeps its element type (or interface id) in the 16 bytes
 // before the header; they are compared along with it.
 constexpr size_t kHiddenBytes = 16;
-
-char g_szCase[384] = "no case yet";
-
-LONG WINAPI ReportFault(EXCEPTION_POINTERS* pInfo)
-{
-    std::fprintf(stderr, "fault 0x%08lX while setting %s\n",
-                 static_cast<unsigned long>(pInfo->ExceptionRecord->ExceptionCode), g_szCase);
-    std::fflush(stderr);
-    return EXCEPTION_EXECUTE_HANDLER;
-}
-
-// splitmix64: the same cases on every platform and library.
-class Random
-{
-public:
-    explicit Random(uint64_t seed) : m_state(seed) {}
-    uint64_t Next()
-    {
-        uint64_t z = (m_state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    uint32_t Below(uint32_t n) { return n == 0 ? 0 : static_cast<uint32_t>(Next() % n); }
-    uint32_t Between(uint32_t lo, uint32_t hi) { return lo + Below(hi - lo + 1); }
-    bool OneIn(uint32_t n) { return Below(n) == 0; }
-    template <typename T, size_t N>
-    T Pick(const T (&values)[N])
-    {
-        return values[Below(N)];
-    }
-    void Fill(BYTE* p, size_t cb)
-    {
-        while (cb >= 8)
-        {
-            const uint64_t v = Next();
-            std::memcpy(p, &v, 8);
-            p += 8;
-            cb -= 8;
-        }
-        const uint64_t v = Next();
-        std::memcpy(p, &v, cb);
-    }
-
-private:
-    uint64_t m_state;
-};
-
-size_t PageSize()
-{
-    SYSTEM_INFO info;
-    GetSystemInfo(&info);
-    return info.dwPageSize;
-}
 
 // Readable pages followed by one inaccessible page: bytes placed against End()
 // can be read up to the last one and not one further.
@@ -336,13 +284,6 @@ std::vector<BYTE> BlobOf(const SMPTEDrawSettings& s)
     PutLe32(b.data() + 96, s.argbColor);
     PutLe32(b.data() + 100, s.dwPosition);
     return b;
-}
-
-SMPTEDrawSettings CurrentSettings()
-{
-    SMPTEDrawSettings s;
-    SnapshotSettings(g_currentSettings, s);
-    return s;
 }
 
 uint16_t PickPercent(Random& r)
@@ -860,18 +801,6 @@ SMPTEDrawSettings RandomSettings(Random& r)
     return s;
 }
 
-uint32_t EnvNumber(const char* name, uint32_t fallback)
-{
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != 0 ? static_cast<uint32_t>(std::strtoul(value, nullptr, 0)) : fallback;
-}
-
-uint64_t EnvSeed()
-{
-    const char* value = std::getenv("FERROWIND_BLOB_SEED");
-    return value != nullptr && *value != 0 ? std::strtoull(value, nullptr, 0) : kDefaultSeed;
-}
-
 struct Tally
 {
     uint32_t cases = 0;
@@ -885,11 +814,6 @@ struct Tally
     uint32_t changedSettings = 0;
     uint32_t failures = 0;
 };
-
-int RecordedFailures()
-{
-    return testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
-}
 
 // An acceptance: the current settings hold the blob's fields, and the blob
 // reads back the same through GetDrawSetupParameters, in a fresh array.
@@ -993,8 +917,8 @@ protected:
 
 TEST_F(BlobArrayRobustness, GeneratedArraysGetTheAnswerTheirShapeAndBytesCallFor)
 {
-    const uint32_t cases = EnvNumber("FERROWIND_BLOB_CASES", kDefaultCases);
-    const uint64_t seed = EnvSeed();
+    const auto cases = static_cast<uint32_t>(EnvNumber("FERROWIND_BLOB_CASES", kDefaultCases));
+    const uint64_t seed = EnvNumber("FERROWIND_BLOB_SEED", kDefaultSeed);
     SetUnhandledExceptionFilter(ReportFault);
 
     CGuardedRegion guard(kGuardedBytes);

@@ -227,18 +227,6 @@ IntRect ChildRectIn(HWND hWndParent, HWND hWndChild)
     return IntRect{pts[0].x, pts[0].y, pts[1].x, pts[1].y};
 }
 
-SMPTEDrawSettings CurrentSettings()
-{
-    SMPTEDrawSettings copy;
-    SnapshotSettings(g_currentSettings, copy);
-    return copy;
-}
-
-bool SameBytes(const SMPTEDrawSettings& a, const SMPTEDrawSettings& b)
-{
-    return std::memcmp(&a, &b, sizeof(a)) == 0;
-}
-
 std::wstring FaceOf(const LOGFONTW& lf)
 {
     return std::wstring(lf.lfFaceName, FaceNameLength(lf));

@@ -14,6 +14,7 @@
 
 #include "dialog/PreviewGeometry.h"
 #include "settings/SMPTEDrawSettings.h"
+#include "tests/portable/SettingsBytes.h"
 
 constexpr wchar_t kDialogCaption[] = L"SMPTE Time Settings";
 constexpr int kIdHelpButton = 3;
@@ -74,7 +75,4 @@ private:
 std::wstring WindowText(HWND hWnd);
 std::wstring ClassOf(HWND hWnd);
 IntRect ChildRectIn(HWND hWndParent, HWND hWndChild);
-// The settings, copied as a whole (through the lock like every other reader).
-SMPTEDrawSettings CurrentSettings();
-bool SameBytes(const SMPTEDrawSettings& a, const SMPTEDrawSettings& b);
 std::wstring FaceOf(const LOGFONTW& lf);

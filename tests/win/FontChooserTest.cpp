@@ -92,19 +92,26 @@ protected:
         return WaitUntil([&] { return !::IsWindow(hWndChooser); });
     }
 
+    // The chooser opened on the loaded white, the other face at 12 points in
+    // red picked, and closed with idButton.
+    void PickOtherFaceAt12InRed(int idButton)
+    {
+        HWND hWndChooser = OpenChooser();
+        ASSERT_NE(hWndChooser, nullptr);
+        EXPECT_EQ(ShownColour(hWndChooser), RGB(0xFF, 0xFF, 0xFF)) << "starts from the loaded white";
+        ASSERT_TRUE(ChooseText(hWndChooser, cmb1, kOtherFace));
+        ASSERT_TRUE(ChooseText(hWndChooser, cmb3, L"12"));
+        ASSERT_TRUE(ChooseColour(hWndChooser, kRed));
+        ASSERT_TRUE(CloseChooser(hWndChooser, idButton));
+    }
+
     std::optional<DialogSession> m_session;
 };
 } // namespace
 
 TEST_F(FontChooser, ChangesTheFaceShownAndOkStoresTheFontAndColour)
 {
-    HWND hWndChooser = OpenChooser();
-    ASSERT_NE(hWndChooser, nullptr);
-    EXPECT_EQ(ShownColour(hWndChooser), RGB(0xFF, 0xFF, 0xFF)) << "starts from the loaded white";
-    ASSERT_TRUE(ChooseText(hWndChooser, cmb1, kOtherFace));
-    ASSERT_TRUE(ChooseText(hWndChooser, cmb3, L"12"));
-    ASSERT_TRUE(ChooseColour(hWndChooser, kRed));
-    ASSERT_TRUE(CloseChooser(hWndChooser, IDOK));
+    ASSERT_NO_FATAL_FAILURE(PickOtherFaceAt12InRed(IDOK));
     EXPECT_TRUE(WaitUntil([&] { return m_session->Text(202) == kOtherFace; })) << "label: " << m_session->Text(202).c_str();
     EXPECT_TRUE(SameBytes(CurrentSettings(), SMPTEDrawSettings())) << "stored only at OK";
 
@@ -119,16 +126,11 @@ TEST_F(FontChooser, ChangesTheFaceShownAndOkStoresTheFontAndColour)
 
 TEST_F(FontChooser, ReopensWithTheColourChosenBefore)
 {
-    HWND hWndChooser = OpenChooser();
-    ASSERT_NE(hWndChooser, nullptr);
-    ASSERT_TRUE(ChooseText(hWndChooser, cmb1, kOtherFace));
-    ASSERT_TRUE(ChooseText(hWndChooser, cmb3, L"12"));
-    ASSERT_TRUE(ChooseColour(hWndChooser, kRed));
-    ASSERT_TRUE(CloseChooser(hWndChooser, IDOK));
+    ASSERT_NO_FATAL_FAILURE(PickOtherFaceAt12InRed(IDOK));
     ASSERT_TRUE(WaitUntil([&] { return m_session->Text(202) == kOtherFace; }));
 
     // Opened again only to change the size: the red must survive.
-    hWndChooser = OpenChooser();
+    HWND hWndChooser = OpenChooser();
     ASSERT_NE(hWndChooser, nullptr);
     EXPECT_EQ(ShownColour(hWndChooser), kRed);
     EXPECT_EQ(ShownFace(hWndChooser), kOtherFace);
@@ -145,12 +147,7 @@ TEST_F(FontChooser, ReopensWithTheColourChosenBefore)
 
 TEST_F(FontChooser, CancelledChooserChangesNothing)
 {
-    HWND hWndChooser = OpenChooser();
-    ASSERT_NE(hWndChooser, nullptr);
-    ASSERT_TRUE(ChooseText(hWndChooser, cmb1, kOtherFace));
-    ASSERT_TRUE(ChooseText(hWndChooser, cmb3, L"12"));
-    ASSERT_TRUE(ChooseColour(hWndChooser, kRed));
-    ASSERT_TRUE(CloseChooser(hWndChooser, IDCANCEL));
+    ASSERT_NO_FATAL_FAILURE(PickOtherFaceAt12InRed(IDCANCEL));
     EXPECT_EQ(m_session->Text(202), L"Arial");
 
     m_session->Click(IDOK);

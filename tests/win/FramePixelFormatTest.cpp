@@ -53,42 +53,41 @@ void ExpectLikeThirtyTwoBits(TestFrame& frame, int tolerance)
 }
 } // namespace
 
-TEST_F(FramePixelFormat, TwentyFourBits)
+TEST_F(FramePixelFormat, DrawnLayoutsMatchThirtyTwoBits)
 {
-    // 641 pixels make rows of 1923 bytes and one byte of padding.
-    TestFrame bottomUp(641, 480, 24);
-    ExpectLikeThirtyTwoBits(bottomUp, 0);
-    TestFrame topDown(641, -480, 24);
-    ExpectLikeThirtyTwoBits(topDown, 0);
-}
-
-TEST_F(FramePixelFormat, SixteenBitsFiveFiveFive)
-{
-    TestFrame rgb(641, 480, 16);
-    ExpectLikeThirtyTwoBits(rgb, 16);
-    TestFrame masks(641, -480, 16, BI_BITFIELDS);
-    masks.SetMasks(0x7C00, 0x03E0, 0x001F);
-    ExpectLikeThirtyTwoBits(masks, 16);
-}
-
-TEST_F(FramePixelFormat, SixteenBitsFiveSixFive)
-{
-    TestFrame frame(641, 480, 16, BI_BITFIELDS);
-    frame.SetMasks(0xF800, 0x07E0, 0x001F);
-    ExpectLikeThirtyTwoBits(frame, 16);
-    // Opaque white is all ones in 5-6-5 and has the top bit clear in 5-5-5.
-    size_t white = 0;
-    for (int y = 0; y < frame.Rows(); ++y)
-        for (int x = 0; x < frame.Width(); ++x)
-            white += frame.Raw(x, y) == 0xFFFF;
-    EXPECT_GT(white, 100u);
-}
-
-TEST_F(FramePixelFormat, ThirtyTwoBitsWithMasks)
-{
-    TestFrame frame(640, 480, 32, BI_BITFIELDS);
-    frame.SetMasks(0xFF0000, 0xFF00, 0xFF);
-    ExpectLikeThirtyTwoBits(frame, 0);
+    const struct
+    {
+        const char* name;
+        int32_t height;
+        uint16_t bitCount;
+        uint32_t compression;
+        uint32_t masks[3];
+        int tolerance;
+    } kCases[] = {
+        // 641 pixels make rows of 1923 bytes and one byte of padding.
+        {"24 bits bottom-up", 480, 24, BI_RGB, {}, 0},
+        {"24 bits top-down", -480, 24, BI_RGB, {}, 0},
+        {"16 bits 5-5-5", 480, 16, BI_RGB, {}, 16},
+        {"16 bits 5-5-5 by masks", -480, 16, BI_BITFIELDS, {0x7C00, 0x03E0, 0x001F}, 16},
+        {"16 bits 5-6-5", 480, 16, BI_BITFIELDS, {0xF800, 0x07E0, 0x001F}, 16},
+        {"32 bits with masks", 480, 32, BI_BITFIELDS, {0xFF0000, 0xFF00, 0xFF}, 0},
+    };
+    for (const auto& c : kCases)
+    {
+        SCOPED_TRACE(c.name);
+        TestFrame frame(641, c.height, c.bitCount, c.compression);
+        if (c.masks[0] != 0)
+            frame.SetMasks(c.masks[0], c.masks[1], c.masks[2]);
+        ExpectLikeThirtyTwoBits(frame, c.tolerance);
+        if (c.masks[1] != 0x07E0)
+            continue;
+        // Opaque white is all ones in 5-6-5 and has the top bit clear in 5-5-5.
+        size_t white = 0;
+        for (int y = 0; y < frame.Rows(); ++y)
+            for (int x = 0; x < frame.Width(); ++x)
+                white += frame.Raw(x, y) == 0xFFFF;
+        EXPECT_GT(white, 100u);
+    }
 }
 
 TEST_F(FramePixelFormat, LayoutsThatCannotBeDrawnOnAreLeftAsTheyAre)

@@ -9,12 +9,14 @@
 // by hand.
 
 #include "FrameTestSupport.h"
+#include "RobustnessSupport.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -36,48 +38,6 @@ constexpr uint32_t kLargeBuffers = 12;
 constexpr uint32_t kLargestHeaderBytes = 1064;
 
 constexpr BYTE kSlackByte = 0xA5;
-
-char g_szCase[512] = "no case yet";
-
-LONG WINAPI ReportFault(EXCEPTION_POINTERS* pInfo)
-{
-    std::fprintf(stderr, "fault 0x%08lX while drawing %s\n",
-                 static_cast<unsigned long>(pInfo->ExceptionRecord->ExceptionCode), g_szCase);
-    std::fflush(stderr);
-    return EXCEPTION_EXECUTE_HANDLER;
-}
-
-// splitmix64: the same cases on every platform and library.
-class Random
-{
-public:
-    explicit Random(uint64_t seed) : m_state(seed) {}
-    uint64_t Next()
-    {
-        uint64_t z = (m_state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    uint32_t Below(uint32_t n) { return n == 0 ? 0 : static_cast<uint32_t>(Next() % n); }
-    uint32_t Between(uint32_t lo, uint32_t hi) { return lo + Below(hi - lo + 1); }
-    bool OneIn(uint32_t n) { return Below(n) == 0; }
-    template <typename T, size_t N>
-    T Pick(const T (&values)[N])
-    {
-        return values[Below(N)];
-    }
-
-private:
-    uint64_t m_state;
-};
-
-size_t PageSize()
-{
-    SYSTEM_INFO info;
-    GetSystemInfo(&info);
-    return info.dwPageSize;
-}
 
 // Committed pages between two PAGE_NOACCESS pages. A buffer placed in it
 // either ends right before the upper page or starts right after the lower
@@ -503,41 +463,30 @@ bool MustRefuse(const FrameCase& c)
 // face, an invisible colour and a font without a size.
 SMPTEDrawSettings SettingsVariant(uint32_t n)
 {
-    switch (n % 11)
+    const struct
     {
-    case 1:
-        return MakeSettings(L"DejaVu Sans", -150, 700, 0xFF00FF00, PackPosition(100, 100));
-    case 2:
-        return MakeSettings(L"Liberation Sans", 8, 400, 0x80FF0000, PackPosition(50, 50));
-    case 3:
-        return MakeSettings(L"No Such Face", 64, 400, 0xFFFFFFFF, PackPosition(0, 0));
-    case 4:
-        return MakeSettings(L"Arial", 64, 400, 0x00FFFFFF, PackPosition(100, 0));
-    case 5:
-        return MakeSettings(L"Arial", 0, 400, 0xFFFFFFFF, PackPosition(0, 100));
-    case 6:
-        return MakeSettings(L"Liberation Sans", 400, 900, 0xFF0000FF, PackPosition(100, 100));
-    case 7:
-        return MakeSettings(L"Arial", 64, 400, 0xFFFFFFFF, PackPosition(100, 100));
-    case 8:
-        return MakeSettings(L"DejaVu Sans", 24, 400, 0xC0FFFF00, PackPosition(100, 50));
-    case 9:
-        return MakeSettings(L"Liberation Sans", 32, 700, 0xFFFFFFFF, PackPosition(0, 100));
-    default:
+        const wchar_t* pszFace;
+        int32_t lHeight;
+        int32_t lWeight;
+        uint32_t argb;
+        uint32_t dwPosition;
+    } kVariants[] = {
+        {L"DejaVu Sans", -150, 700, 0xFF00FF00, PackPosition(100, 100)},
+        {L"Liberation Sans", 8, 400, 0x80FF0000, PackPosition(50, 50)},
+        {L"No Such Face", 64, 400, 0xFFFFFFFF, PackPosition(0, 0)},
+        {L"Arial", 64, 400, 0x00FFFFFF, PackPosition(100, 0)},
+        {L"Arial", 0, 400, 0xFFFFFFFF, PackPosition(0, 100)},
+        {L"Liberation Sans", 400, 900, 0xFF0000FF, PackPosition(100, 100)},
+        {L"Arial", 64, 400, 0xFFFFFFFF, PackPosition(100, 100)},
+        {L"DejaVu Sans", 24, 400, 0xC0FFFF00, PackPosition(100, 50)},
+        {L"Liberation Sans", 32, 700, 0xFFFFFFFF, PackPosition(0, 100)},
+    };
+    // Two in every eleven are the defaults.
+    const uint32_t nVariant = n % 11;
+    if (nVariant == 0 || nVariant > std::size(kVariants))
         return SMPTEDrawSettings();
-    }
-}
-
-uint32_t EnvNumber(const char* name, uint32_t fallback)
-{
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != 0 ? static_cast<uint32_t>(std::strtoul(value, nullptr, 0)) : fallback;
-}
-
-uint64_t EnvSeed()
-{
-    const char* value = std::getenv("FERROWIND_FRAME_SEED");
-    return value != nullptr && *value != 0 ? std::strtoull(value, nullptr, 0) : kDefaultSeed;
+    const auto& v = kVariants[nVariant - 1];
+    return MakeSettings(v.pszFace, v.lHeight, v.lWeight, v.argb, v.dwPosition);
 }
 
 struct Tally
@@ -553,11 +502,6 @@ struct Tally
 class FrameRobustness : public FrameTest
 {
 };
-
-int RecordedFailures()
-{
-    return testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
-}
 
 // Runs one case on engine and checks everything that can be read back.
 void RunCase(CFrameDrawEngine& engine, const FrameCase& c, Random& random, RegionPool& infoPool,
@@ -631,8 +575,8 @@ void RunCase(CFrameDrawEngine& engine, const FrameCase& c, Random& random, Regio
 
 TEST_F(FrameRobustness, GeneratedFramesStayInsideTheirBuffers)
 {
-    const uint32_t cases = EnvNumber("FERROWIND_FRAME_CASES", kDefaultCases);
-    const uint64_t seed = EnvSeed();
+    const auto cases = static_cast<uint32_t>(EnvNumber("FERROWIND_FRAME_CASES", kDefaultCases));
+    const uint64_t seed = EnvNumber("FERROWIND_FRAME_SEED", kDefaultSeed);
     SetUnhandledExceptionFilter(ReportFault);
 
     Random random(seed);

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "Ferrowind.h"
@@ -124,17 +125,30 @@ public:
 class PluginObject : public ::testing::Test
 {
 protected:
+    // Every test has an object of its own to call, holding one module lock
+    // throughout; the counts below are taken with it alive.
     void SetUp() override
     {
         g_hInstance = GetModuleHandleW(nullptr);
+        m_nLocksBefore = g_pModule->GetLockCount();
+        m_plugin = NewPlugin();
+        ASSERT_NE(m_plugin, nullptr);
         m_nBaseLocks = g_pModule->GetLockCount();
     }
     void TearDown() override
     {
         g_hInstance = GetModuleHandleW(nullptr);
-        EXPECT_EQ(g_pModule->GetLockCount(), m_nBaseLocks);
+        if (m_plugin != nullptr)
+        {
+            EXPECT_EQ(ReleasePlugin(), 0u);
+        }
+        EXPECT_EQ(g_pModule->GetLockCount(), m_nLocksBefore);
     }
 
+    ULONG ReleasePlugin() { return std::exchange(m_plugin, nullptr)->Release(); }
+
+    IWendleVideoDraw* m_plugin = nullptr;
+    LONG m_nLocksBefore = 0;
     LONG m_nBaseLocks = 0;
 };
 } // namespace
@@ -180,39 +194,35 @@ TEST_F(PluginObject, ANewObjectHasOneReferenceAndOneModuleLock)
 
 TEST_F(PluginObject, QueryInterfaceGivesOneIdentityAndCountsEachReference)
 {
-    IWendleVideoDraw* plugin = NewPlugin();
-    ASSERT_NE(plugin, nullptr);
 
     IUnknown* pUnknown = nullptr;
-    ASSERT_EQ(plugin->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&pUnknown)), S_OK);
-    EXPECT_EQ(static_cast<void*>(pUnknown), static_cast<void*>(plugin));
-    EXPECT_EQ(RefCount(plugin), 2u);
+    ASSERT_EQ(m_plugin->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&pUnknown)), S_OK);
+    EXPECT_EQ(static_cast<void*>(pUnknown), static_cast<void*>(m_plugin));
+    EXPECT_EQ(RefCount(m_plugin), 2u);
 
     IWendleVideoDraw* pDraw = nullptr;
     ASSERT_EQ(pUnknown->QueryInterface(IID_IWendleVideoDraw, reinterpret_cast<void**>(&pDraw)), S_OK);
-    EXPECT_EQ(pDraw, plugin);
-    EXPECT_EQ(RefCount(plugin), 3u);
+    EXPECT_EQ(pDraw, m_plugin);
+    EXPECT_EQ(RefCount(m_plugin), 3u);
 
     EXPECT_EQ(pDraw->Release(), 2u);
     EXPECT_EQ(pUnknown->Release(), 1u);
-    EXPECT_EQ(plugin->Release(), 0u);
+    EXPECT_EQ(ReleasePlugin(), 0u);
 }
 
 TEST_F(PluginObject, QueryInterfaceRefusesOtherIdsAndNullOutPointers)
 {
-    IWendleVideoDraw* plugin = NewPlugin();
-    ASSERT_NE(plugin, nullptr);
     for (REFIID riid : {IID_IDispatch, IID_IClassFactory, IID_IWendleRecording, IID_IWendleProject,
                         IID_IEnumWendleBase, IID_IMarshal})
     {
         void* pv = kSentinel;
-        EXPECT_EQ(plugin->QueryInterface(riid, &pv), E_NOINTERFACE);
+        EXPECT_EQ(m_plugin->QueryInterface(riid, &pv), E_NOINTERFACE);
         EXPECT_EQ(pv, nullptr);
     }
-    EXPECT_EQ(plugin->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
-    EXPECT_EQ(plugin->QueryInterface(IID_IWendleVideoDraw, nullptr), E_POINTER);
-    EXPECT_EQ(RefCount(plugin), 1u);
-    EXPECT_EQ(plugin->Release(), 0u);
+    EXPECT_EQ(m_plugin->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
+    EXPECT_EQ(m_plugin->QueryInterface(IID_IWendleVideoDraw, nullptr), E_POINTER);
+    EXPECT_EQ(RefCount(m_plugin), 1u);
+    EXPECT_EQ(ReleasePlugin(), 0u);
 }
 
 TEST_F(PluginObject, ModuleLockCountFollowsObjectLifetimes)
@@ -237,32 +247,26 @@ TEST_F(PluginObject, ModuleLockCountFollowsObjectLifetimes)
 
 TEST_F(PluginObject, GetNameAnswersTheDisplayNameForAnyLocale)
 {
-    IWendleVideoDraw* plugin = NewPlugin();
-    ASSERT_NE(plugin, nullptr);
     for (LONG nLocaleID : {0L, 1033L, 1031L, 1041L, -1L})
     {
         BSTR bstr = nullptr;
-        ASSERT_EQ(plugin->GetName(&bstr, nLocaleID), S_OK) << nLocaleID;
+        ASSERT_EQ(m_plugin->GetName(&bstr, nLocaleID), S_OK) << nLocaleID;
         ASSERT_NE(bstr, nullptr);
         EXPECT_STREQ(bstr, L"Ferrowind");
         EXPECT_EQ(SysStringLen(bstr), 9u);
         SysFreeString(bstr);
     }
-    plugin->Release();
 }
 
 TEST_F(PluginObject, GetNameRefusesNullAndUnwritableOutPointers)
 {
-    IWendleVideoDraw* plugin = NewPlugin();
-    ASSERT_NE(plugin, nullptr);
-    EXPECT_EQ(plugin->GetName(nullptr, 1033), E_POINTER);
+    EXPECT_EQ(m_plugin->GetName(nullptr, 1033), E_POINTER);
 
     void* pPage = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READONLY);
     ASSERT_NE(pPage, nullptr);
-    EXPECT_EQ(plugin->GetName(static_cast<BSTR*>(pPage), 1033), E_POINTER);
+    EXPECT_EQ(m_plugin->GetName(static_cast<BSTR*>(pPage), 1033), E_POINTER);
     EXPECT_EQ(*static_cast<BSTR*>(pPage), nullptr);
     VirtualFree(pPage, 0, MEM_RELEASE);
-    plugin->Release();
 }
 
 TEST_F(PluginObject, GetNameWithoutTheStringIsFalseAndLeavesTheOutPointer)
@@ -273,73 +277,60 @@ TEST_F(PluginObject, GetNameWithoutTheStringIsFalseAndLeavesTheOutPointer)
     const wchar_t* psz = nullptr;
     ASSERT_EQ(LoadStringW(hOther, 101, reinterpret_cast<LPWSTR>(&psz), 0), 0);
 
-    IWendleVideoDraw* plugin = NewPlugin();
-    ASSERT_NE(plugin, nullptr);
     g_hInstance = hOther;
     BSTR bstr = static_cast<BSTR>(kSentinel);
-    EXPECT_EQ(plugin->GetName(&bstr, 1033), S_FALSE);
+    EXPECT_EQ(m_plugin->GetName(&bstr, 1033), S_FALSE);
     EXPECT_EQ(bstr, static_cast<BSTR>(kSentinel));
-    plugin->Release();
 }
 
 TEST_F(PluginObject, GetDescriptionIsNotImplementedAndTouchesNothing)
 {
-    IWendleVideoDraw* plugin = NewPlugin();
-    ASSERT_NE(plugin, nullptr);
     BSTR bstr = static_cast<BSTR>(kSentinel);
-    EXPECT_EQ(plugin->GetDescription(&bstr, 1033), E_NOTIMPL);
+    EXPECT_EQ(m_plugin->GetDescription(&bstr, 1033), E_NOTIMPL);
     EXPECT_EQ(bstr, static_cast<BSTR>(kSentinel));
-    EXPECT_EQ(plugin->GetDescription(nullptr, 0), E_NOTIMPL);
-    plugin->Release();
+    EXPECT_EQ(m_plugin->GetDescription(nullptr, 0), E_NOTIMPL);
 }
 
 TEST_F(PluginObject, HasSetupDialogWritesAllSixteenBits)
 {
-    IWendleVideoDraw* plugin = NewPlugin();
-    ASSERT_NE(plugin, nullptr);
     VARIANT_BOOL b = 0x1234;
-    EXPECT_EQ(plugin->HasSetupDialog(&b), S_OK);
+    EXPECT_EQ(m_plugin->HasSetupDialog(&b), S_OK);
     EXPECT_EQ(static_cast<USHORT>(b), 0xFFFFu);
-    EXPECT_EQ(plugin->HasSetupDialog(nullptr), E_POINTER);
-    plugin->Release();
+    EXPECT_EQ(m_plugin->HasSetupDialog(nullptr), E_POINTER);
 }
 
 TEST_F(PluginObject, SetProjectTakesNoReference)
 {
-    IWendleVideoDraw* plugin = NewPlugin();
-    ASSERT_NE(plugin, nullptr);
     CFakeProject project;
-    EXPECT_EQ(plugin->SetProject(&project), S_OK);
+    EXPECT_EQ(m_plugin->SetProject(&project), S_OK);
     EXPECT_EQ(project.m_cRef, 1);
-    EXPECT_EQ(plugin->SetProject(nullptr), S_OK);
-    EXPECT_EQ(plugin->Release(), 0u);
+    EXPECT_EQ(m_plugin->SetProject(nullptr), S_OK);
+    EXPECT_EQ(ReleasePlugin(), 0u);
     EXPECT_EQ(project.m_cRef, 1);
     EXPECT_EQ(project.m_cOtherCalls, 0);
 }
 
 TEST_F(PluginObject, SetRecordingHoldsExactlyTheLastRecording)
 {
-    IWendleVideoDraw* plugin = NewPlugin();
-    ASSERT_NE(plugin, nullptr);
     CFakeRecording first;
     CFakeRecording second;
 
-    EXPECT_EQ(plugin->SetRecording(&first), S_OK);
+    EXPECT_EQ(m_plugin->SetRecording(&first), S_OK);
     EXPECT_EQ(first.m_cRef, 2);
 
-    EXPECT_EQ(plugin->SetRecording(&second), S_OK);
+    EXPECT_EQ(m_plugin->SetRecording(&second), S_OK);
     EXPECT_EQ(first.m_cRef, 1);
     EXPECT_EQ(second.m_cRef, 2);
 
-    EXPECT_EQ(plugin->SetRecording(&second), S_OK);
+    EXPECT_EQ(m_plugin->SetRecording(&second), S_OK);
     EXPECT_EQ(second.m_cRef, 2);
 
-    EXPECT_EQ(plugin->SetRecording(nullptr), S_OK);
+    EXPECT_EQ(m_plugin->SetRecording(nullptr), S_OK);
     EXPECT_EQ(second.m_cRef, 1);
-    EXPECT_EQ(plugin->SetRecording(nullptr), S_OK);
+    EXPECT_EQ(m_plugin->SetRecording(nullptr), S_OK);
     EXPECT_EQ(second.m_cRef, 1);
 
-    EXPECT_EQ(plugin->Release(), 0u);
+    EXPECT_EQ(ReleasePlugin(), 0u);
     EXPECT_EQ(first.m_cRef, 1);
     EXPECT_EQ(second.m_cRef, 1);
     EXPECT_EQ(first.m_cOtherCalls + second.m_cOtherCalls, 0);
@@ -347,15 +338,13 @@ TEST_F(PluginObject, SetRecordingHoldsExactlyTheLastRecording)
 
 TEST_F(PluginObject, DestructionReleasesTheRecordingAfterTheModuleLock)
 {
-    IWendleVideoDraw* plugin = NewPlugin();
-    ASSERT_NE(plugin, nullptr);
     CFakeRecording recording;
-    ASSERT_EQ(plugin->SetRecording(&recording), S_OK);
+    ASSERT_EQ(m_plugin->SetRecording(&recording), S_OK);
     ASSERT_EQ(recording.m_cRef, 2);
 
-    EXPECT_EQ(plugin->Release(), 0u);
+    EXPECT_EQ(ReleasePlugin(), 0u);
     EXPECT_EQ(recording.m_cRef, 1);
-    EXPECT_EQ(recording.m_nLocksAtRelease, m_nBaseLocks);
+    EXPECT_EQ(recording.m_nLocksAtRelease, m_nLocksBefore);
     EXPECT_EQ(recording.m_cOtherCalls, 0);
 }
 
@@ -481,11 +470,9 @@ TEST_F(PluginObjectFrame, ANewObjectDrawsItsFirstFrameWithTheCurrentSettings)
 {
     // Another object draws first with the defaults, then the settings change
     // through a blob; the new object must not start from anything but them.
-    IWendleVideoDraw* earlier = NewPlugin();
-    ASSERT_NE(earlier, nullptr);
     ReplaceSettings(g_currentSettings, SMPTEDrawSettings());
     CBlackFrame warmUp(640, 480);
-    ASSERT_EQ(warmUp.DrawWith(earlier), S_OK);
+    ASSERT_EQ(warmUp.DrawWith(m_plugin), S_OK);
 
     SMPTEDrawSettings red;
     red.argbColor = 0xFFFF0000u;
@@ -496,7 +483,7 @@ TEST_F(PluginObjectFrame, ANewObjectDrawsItsFirstFrameWithTheCurrentSettings)
     SAFEARRAY* psa = SafeArrayCreate(VT_UI1, 1, &bound);
     ASSERT_NE(psa, nullptr);
     std::memcpy(psa->pvData, blob.pbBlob, blob.cbBlob);
-    ASSERT_EQ(earlier->SetDrawSetupParameters(psa), S_OK);
+    ASSERT_EQ(m_plugin->SetDrawSetupParameters(psa), S_OK);
     SafeArrayDestroy(psa);
 
     IWendleVideoDraw* plugin = NewPlugin();
@@ -512,5 +499,4 @@ TEST_F(PluginObjectFrame, ANewObjectDrawsItsFirstFrameWithTheCurrentSettings)
     EXPECT_GT(lit.right, 640 - 40);
 
     plugin->Release();
-    earlier->Release();
 }

@@ -43,39 +43,40 @@ std::wstring ModulePath()
     return szPath;
 }
 
-ReplacementList AppIdVariables()
+// The AppID script sees its own APPID ahead of the module's common one.
+ReplacementList Variables(bool bAppIdScript)
 {
     ReplacementList list;
-    list.Add(u"APPID", kAppIdText);
+    if (bAppIdScript)
+        list.Add(u"APPID", kAppIdText);
     list.Add(u"APPID", kAppIdText);
     return list;
 }
 
-ReplacementList ClassVariables()
+// Both scripts as the module runs them: the AppID script first when
+// registering, the class script first when unregistering.
+HRESULT RunBoth(bool bRegister, bool bPerUser, LPCWSTR pszModule = nullptr)
 {
-    ReplacementList list;
-    list.Add(u"APPID", kAppIdText);
-    return list;
+    for (const bool bAppId : {bRegister, !bRegister})
+    {
+        const UINT nId = bAppId ? IDR_FERROWIND : IDR_SMPTEFRAMEDRAW;
+        const HRESULT hr =
+            pszModule ? RunRegistryScriptAt(pszModule, nId, bRegister, bPerUser, Variables(bAppId))
+                      : RunRegistryScript(GetModuleHandleW(nullptr), nId, bRegister, bPerUser, Variables(bAppId));
+        if (FAILED(hr))
+            return hr;
+    }
+    return S_OK;
 }
 
 HRESULT RegisterBoth(bool bPerUser, LPCWSTR pszModule = nullptr)
 {
-    HMODULE hSelf = GetModuleHandleW(nullptr);
-    HRESULT hr = pszModule ? RunRegistryScriptAt(pszModule, IDR_FERROWIND, true, bPerUser, AppIdVariables())
-                           : RunRegistryScript(hSelf, IDR_FERROWIND, true, bPerUser, AppIdVariables());
-    if (FAILED(hr))
-        return hr;
-    return pszModule ? RunRegistryScriptAt(pszModule, IDR_SMPTEFRAMEDRAW, true, bPerUser, ClassVariables())
-                     : RunRegistryScript(hSelf, IDR_SMPTEFRAMEDRAW, true, bPerUser, ClassVariables());
+    return RunBoth(true, bPerUser, pszModule);
 }
 
 HRESULT UnregisterBoth(bool bPerUser)
 {
-    HMODULE hSelf = GetModuleHandleW(nullptr);
-    const HRESULT hr = RunRegistryScript(hSelf, IDR_SMPTEFRAMEDRAW, false, bPerUser, ClassVariables());
-    if (FAILED(hr))
-        return hr;
-    return RunRegistryScript(hSelf, IDR_FERROWIND, false, bPerUser, AppIdVariables());
+    return RunBoth(false, bPerUser);
 }
 
 bool KeyExists(HKEY hRoot, const std::wstring& strPath)
@@ -246,14 +247,14 @@ protected:
 TEST_F(Registrar, BadModuleOrResourceWritesNothing)
 {
     EXPECT_EQ(RunRegistryScript(reinterpret_cast<HMODULE>(0x7ABC0000), IDR_SMPTEFRAMEDRAW, true, false,
-                                ClassVariables()),
+                                Variables(false)),
               HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
-    EXPECT_EQ(RunRegistryScript(GetModuleHandleW(nullptr), 999, true, false, ClassVariables()),
+    EXPECT_EQ(RunRegistryScript(GetModuleHandleW(nullptr), 999, true, false, Variables(false)),
               HRESULT_FROM_WIN32(ERROR_RESOURCE_NAME_NOT_FOUND));
-    EXPECT_EQ(RunRegistryScriptAt(nullptr, IDR_SMPTEFRAMEDRAW, true, false, ClassVariables()), E_INVALIDARG);
+    EXPECT_EQ(RunRegistryScriptAt(nullptr, IDR_SMPTEFRAMEDRAW, true, false, Variables(false)), E_INVALIDARG);
     const std::wstring strMissing = L"C:\\does-not-exist\\Ferrowind.dll";
     const HRESULT hrMissing = RunRegistryScriptAt(strMissing.c_str(), IDR_SMPTEFRAMEDRAW, true, false,
-                                                  ClassVariables());
+                                                  Variables(false));
     EXPECT_TRUE(hrMissing == HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND) ||
                 hrMissing == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) ||
                 hrMissing == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND))
@@ -262,9 +263,9 @@ TEST_F(Registrar, BadModuleOrResourceWritesNothing)
     // 259 units still count as a path; 260 do not.
     const std::wstring strLong259 = L"C:\\" + std::wstring(256, L'x');
     const std::wstring strLong260 = strLong259 + L"y";
-    EXPECT_NE(RunRegistryScriptAt(strLong259.c_str(), IDR_SMPTEFRAMEDRAW, true, false, ClassVariables()),
+    EXPECT_NE(RunRegistryScriptAt(strLong259.c_str(), IDR_SMPTEFRAMEDRAW, true, false, Variables(false)),
               static_cast<HRESULT>(0x8007007A));
-    EXPECT_EQ(RunRegistryScriptAt(strLong260.c_str(), IDR_SMPTEFRAMEDRAW, true, false, ClassVariables()),
+    EXPECT_EQ(RunRegistryScriptAt(strLong260.c_str(), IDR_SMPTEFRAMEDRAW, true, false, Variables(false)),
               static_cast<HRESULT>(0x8007007A));
 
     // No room left for Module and Module_Raw.
@@ -358,7 +359,7 @@ TEST_F(Registrar, FailedRegistrationRemovesItsRootBlockAgain)
                                   KEY_WRITE, nullptr, hVolatile.put(), nullptr),
                   ERROR_SUCCESS);
     }
-    EXPECT_EQ(RunRegistryScript(GetModuleHandleW(nullptr), IDR_SMPTEFRAMEDRAW, true, false, ClassVariables()),
+    EXPECT_EQ(RunRegistryScript(GetModuleHandleW(nullptr), IDR_SMPTEFRAMEDRAW, true, false, Variables(false)),
               HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE));
     // Ferrowind.SMPTE.1 was written and removed again, and so was the empty
     // volatile key it failed on.

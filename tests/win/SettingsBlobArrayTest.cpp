@@ -17,6 +17,7 @@
 #include "com/ComPtr.h"
 #include "com/SMPTEFrameDraw.h"
 #include "settings/CurrentSettings.h"
+#include "tests/portable/SettingsBytes.h"
 
 namespace
 {
@@ -43,19 +44,6 @@ namespace
 {
 using Bytes = std::vector<BYTE>;
 
-Bytes DefaultBlob()
-{
-    Bytes b(104, 0);
-    const BYTE head[] = {0x00, 0x00, 0x00, 0x01, 0x40, 0x00, 0x00, 0x00, 0x0A, 0x00, 0x00, 0x00};
-    std::memcpy(b.data(), head, sizeof(head));
-    const char face[] = "Arial";
-    for (size_t i = 0; face[i] != 0; ++i)
-        b[32 + 2 * i] = static_cast<BYTE>(face[i]);
-    const BYTE tail[] = {0xFF, 0xFF, 0xFF, 0xFF, 0x03, 0x00, 0x03, 0x00};
-    std::memcpy(b.data() + 96, tail, sizeof(tail));
-    return b;
-}
-
 // A record unlike the defaults everywhere; the shared settings hold it while
 // refusals are tried, so that any partial write would show.
 SMPTEDrawSettings DistinctSettings()
@@ -70,18 +58,6 @@ SMPTEDrawSettings DistinctSettings()
     s.argbColor = 0x40102030u;
     s.dwPosition = PackPosition(61, 17);
     return s;
-}
-
-SMPTEDrawSettings CurrentSettings()
-{
-    SMPTEDrawSettings s;
-    SnapshotSettings(g_currentSettings, s);
-    return s;
-}
-
-bool SameBytes(const SMPTEDrawSettings& a, const SMPTEDrawSettings& b)
-{
-    return std::memcmp(&a, &b, sizeof(a)) == 0;
 }
 
 ComPtr<IWendleVideoDraw> NewPlugin()
@@ -143,7 +119,7 @@ Bytes ArrayBytes(SAFEARRAY* psa)
 
 Bytes WithPosition(WORD h, WORD v)
 {
-    Bytes b = DefaultBlob();
+    Bytes b = DefaultBlobBytes();
     b[100] = LOBYTE(h);
     b[101] = HIBYTE(h);
     b[102] = LOBYTE(v);
@@ -208,6 +184,7 @@ public:
     STDMETHODIMP_(void) PostHeapMinimize() override {}
 };
 
+// Starts from the defaults with a plug-in object to call.
 class SettingsBlobArray : public ::testing::Test
 {
 protected:
@@ -215,10 +192,17 @@ protected:
     {
         SnapshotSettings(g_currentSettings, m_saved);
         ReplaceSettings(g_currentSettings, SMPTEDrawSettings());
+        m_plugin = NewPlugin();
+        ASSERT_TRUE(m_plugin);
     }
-    void TearDown() override { ReplaceSettings(g_currentSettings, m_saved); }
+    void TearDown() override
+    {
+        m_plugin.reset();
+        ReplaceSettings(g_currentSettings, m_saved);
+    }
 
     SMPTEDrawSettings m_saved;
+    ComPtr<IWendleVideoDraw> m_plugin;
 };
 
 SAFEARRAY* const kUntouched = reinterpret_cast<SAFEARRAY*>(static_cast<uintptr_t>(0x5A5A5A5A));
@@ -226,26 +210,20 @@ SAFEARRAY* const kUntouched = reinterpret_cast<SAFEARRAY*>(static_cast<uintptr_t
 
 TEST_F(SettingsBlobArray, GetWithNullPointerIsInvalidArg)
 {
-    ComPtr<IWendleVideoDraw> plugin = NewPlugin();
-    ASSERT_TRUE(plugin);
-    EXPECT_EQ(plugin->GetDrawSetupParameters(nullptr), E_INVALIDARG);
+    EXPECT_EQ(m_plugin->GetDrawSetupParameters(nullptr), E_INVALIDARG);
 }
 
 TEST_F(SettingsBlobArray, SetWithNullArrayIsPointerError)
 {
-    ComPtr<IWendleVideoDraw> plugin = NewPlugin();
-    ASSERT_TRUE(plugin);
     ReplaceSettings(g_currentSettings, DistinctSettings());
-    EXPECT_EQ(plugin->SetDrawSetupParameters(nullptr), E_POINTER);
+    EXPECT_EQ(m_plugin->SetDrawSetupParameters(nullptr), E_POINTER);
     EXPECT_TRUE(SameBytes(CurrentSettings(), DistinctSettings()));
 }
 
 TEST_F(SettingsBlobArray, DefaultSettingsGiveTheDocumentedArray)
 {
-    ComPtr<IWendleVideoDraw> plugin = NewPlugin();
-    ASSERT_TRUE(plugin);
     CSafeArrayPtr array;
-    ASSERT_EQ(plugin->GetDrawSetupParameters(array.put()), S_OK);
+    ASSERT_EQ(m_plugin->GetDrawSetupParameters(array.put()), S_OK);
     ASSERT_NE(array.get(), nullptr);
 
     VARTYPE vt = VT_EMPTY;
@@ -260,39 +238,36 @@ TEST_F(SettingsBlobArray, DefaultSettingsGiveTheDocumentedArray)
     EXPECT_EQ(lLower, 0);
     EXPECT_EQ(lUpper, 103);
     EXPECT_EQ(array.get()->cLocks, 0u);
-    EXPECT_EQ(ArrayBytes(array.get()), DefaultBlob());
+    EXPECT_EQ(ArrayBytes(array.get()), DefaultBlobBytes());
 }
 
 TEST_F(SettingsBlobArray, GetThenSetRoundTripsTheSettings)
 {
     ReplaceSettings(g_currentSettings, DistinctSettings());
-    ComPtr<IWendleVideoDraw> plugin = NewPlugin();
-    ASSERT_TRUE(plugin);
     CSafeArrayPtr array;
-    ASSERT_EQ(plugin->GetDrawSetupParameters(array.put()), S_OK);
+    ASSERT_EQ(m_plugin->GetDrawSetupParameters(array.put()), S_OK);
     ReplaceSettings(g_currentSettings, SMPTEDrawSettings());
 
-    EXPECT_EQ(plugin->SetDrawSetupParameters(array.get()), S_OK);
+    EXPECT_EQ(m_plugin->SetDrawSetupParameters(array.get()), S_OK);
     EXPECT_TRUE(SameBytes(CurrentSettings(), DistinctSettings()));
     EXPECT_EQ(array.get()->cLocks, 0u);
 
     // The array stays the caller's: it can be handed in again.
     ReplaceSettings(g_currentSettings, SMPTEDrawSettings());
-    EXPECT_EQ(plugin->SetDrawSetupParameters(array.get()), S_OK);
+    EXPECT_EQ(m_plugin->SetDrawSetupParameters(array.get()), S_OK);
     EXPECT_TRUE(SameBytes(CurrentSettings(), DistinctSettings()));
 }
 
 TEST_F(SettingsBlobArray, ABlobSetThroughOneObjectIsReadThroughAnother)
 {
-    ComPtr<IWendleVideoDraw> first = NewPlugin();
     ComPtr<IWendleVideoDraw> second = NewPlugin();
-    ASSERT_TRUE(first && second);
+    ASSERT_TRUE(second);
 
     Bytes blob = WithPosition(100, 0);
     blob[96] = 0x11; // blue
     blob[99] = 0x7F; // alpha
     CSafeArrayPtr in(MakeArray(blob));
-    ASSERT_EQ(first->SetDrawSetupParameters(in.get()), S_OK);
+    ASSERT_EQ(m_plugin->SetDrawSetupParameters(in.get()), S_OK);
 
     CSafeArrayPtr out;
     ASSERT_EQ(second->GetDrawSetupParameters(out.put()), S_OK);
@@ -303,26 +278,22 @@ TEST_F(SettingsBlobArray, ABlobSetThroughOneObjectIsReadThroughAnother)
 
 TEST_F(SettingsBlobArray, LowerBoundOneIsAcceptedLikeZero)
 {
-    ComPtr<IWendleVideoDraw> plugin = NewPlugin();
-    ASSERT_TRUE(plugin);
     Bytes blob = WithPosition(42, 58);
     CSafeArrayPtr in(MakeArray(blob, 1));
-    ASSERT_EQ(plugin->SetDrawSetupParameters(in.get()), S_OK);
+    ASSERT_EQ(m_plugin->SetDrawSetupParameters(in.get()), S_OK);
     EXPECT_EQ(CurrentSettings().dwPosition, PackPosition(42, 58));
 
     CSafeArrayPtr negative(MakeArray(WithPosition(7, 9), -50));
-    ASSERT_EQ(plugin->SetDrawSetupParameters(negative.get()), S_OK);
+    ASSERT_EQ(m_plugin->SetDrawSetupParameters(negative.get()), S_OK);
     EXPECT_EQ(CurrentSettings().dwPosition, PackPosition(7, 9));
 }
 
 TEST_F(SettingsBlobArray, TransparentBlackIsAccepted)
 {
-    ComPtr<IWendleVideoDraw> plugin = NewPlugin();
-    ASSERT_TRUE(plugin);
-    Bytes blob = DefaultBlob();
+    Bytes blob = DefaultBlobBytes();
     std::memset(blob.data() + 96, 0, 4);
     CSafeArrayPtr in(MakeArray(blob));
-    ASSERT_EQ(plugin->SetDrawSetupParameters(in.get()), S_OK);
+    ASSERT_EQ(m_plugin->SetDrawSetupParameters(in.get()), S_OK);
     EXPECT_EQ(CurrentSettings().argbColor, 0u);
 }
 
@@ -344,7 +315,7 @@ SAFEARRAY* TwoDimensional()
 {
     SAFEARRAYBOUND bounds[2] = {{52, 0}, {2, 0}};
     SAFEARRAY* psa = SafeArrayCreate(VT_UI1, 2, bounds);
-    const Bytes blob = DefaultBlob();
+    const Bytes blob = DefaultBlobBytes();
     void* pv = nullptr;
     if (psa != nullptr && SUCCEEDED(SafeArrayAccessData(psa, &pv)))
     {
@@ -368,7 +339,7 @@ SAFEARRAY* WithoutVartype()
         SafeArrayDestroy(psa);
         return nullptr;
     }
-    std::memcpy(psa->pvData, DefaultBlob().data(), 104);
+    std::memcpy(psa->pvData, DefaultBlobBytes().data(), 104);
     return psa;
 }
 
@@ -377,7 +348,7 @@ SAFEARRAY* WithoutVartype()
 SAFEARRAY* ZeroElementSize()
 {
     static BYTE s_blob[104];
-    std::memcpy(s_blob, DefaultBlob().data(), sizeof(s_blob));
+    std::memcpy(s_blob, DefaultBlobBytes().data(), sizeof(s_blob));
     SAFEARRAY* psa = nullptr;
     if (FAILED(SafeArrayAllocDescriptorEx(VT_UI1, 1, &psa)))
         return nullptr;
@@ -391,14 +362,14 @@ SAFEARRAY* ZeroElementSize()
 
 Bytes Resized(size_t n)
 {
-    Bytes b = DefaultBlob();
+    Bytes b = DefaultBlobBytes();
     b.resize(n);
     return b;
 }
 
 Bytes WithHead(BYTE b0, BYTE b1, BYTE b2, BYTE b3)
 {
-    Bytes b = DefaultBlob();
+    Bytes b = DefaultBlobBytes();
     b[0] = b0;
     b[1] = b1;
     b[2] = b2;
@@ -409,8 +380,8 @@ Bytes WithHead(BYTE b0, BYTE b1, BYTE b2, BYTE b3)
 std::vector<Refusal> Refusals()
 {
     return {
-        {"ElementTypeI1", [] { return MakeArray(DefaultBlob(), 0, VT_I1); }, E_INVALIDARG},
-        {"ElementTypeI2", [] { return MakeArray(DefaultBlob(), 0, VT_I2); }, E_INVALIDARG},
+        {"ElementTypeI1", [] { return MakeArray(DefaultBlobBytes(), 0, VT_I1); }, E_INVALIDARG},
+        {"ElementTypeI2", [] { return MakeArray(DefaultBlobBytes(), 0, VT_I2); }, E_INVALIDARG},
         {"NoElementType", WithoutVartype, E_INVALIDARG},
         {"ZeroElementSize", ZeroElementSize, E_INVALIDARG},
         {"TwoDimensions", TwoDimensional, E_INVALIDARG},
@@ -428,27 +399,22 @@ std::vector<Refusal> Refusals()
     };
 }
 
-class SettingsBlobArrayRefusal : public ::testing::TestWithParam<Refusal>
+class SettingsBlobArrayRefusal : public SettingsBlobArray, public ::testing::WithParamInterface<Refusal>
 {
 protected:
     void SetUp() override
     {
-        SnapshotSettings(g_currentSettings, m_saved);
+        SettingsBlobArray::SetUp();
         ReplaceSettings(g_currentSettings, DistinctSettings());
     }
-    void TearDown() override { ReplaceSettings(g_currentSettings, m_saved); }
-
-    SMPTEDrawSettings m_saved;
 };
 } // namespace
 
 TEST_P(SettingsBlobArrayRefusal, AnswersItsCodeAndLeavesTheSettingsAlone)
 {
-    ComPtr<IWendleVideoDraw> plugin = NewPlugin();
-    ASSERT_TRUE(plugin);
     CSafeArrayPtr array(GetParam().make());
     ASSERT_NE(array.get(), nullptr);
-    EXPECT_EQ(plugin->SetDrawSetupParameters(array.get()), GetParam().hrExpected);
+    EXPECT_EQ(m_plugin->SetDrawSetupParameters(array.get()), GetParam().hrExpected);
     EXPECT_TRUE(SameBytes(CurrentSettings(), DistinctSettings()));
     EXPECT_EQ(array.get()->cLocks, 0u);
 }
@@ -459,8 +425,6 @@ INSTANTIATE_TEST_SUITE_P(SettingsBlobArray, SettingsBlobArrayRefusal, ::testing:
 TEST_F(SettingsBlobArray, UnreadableDataIsPointerErrorAndTheAccessIsGivenUp)
 {
     ReplaceSettings(g_currentSettings, DistinctSettings());
-    ComPtr<IWendleVideoDraw> plugin = NewPlugin();
-    ASSERT_TRUE(plugin);
 
     void* pNoAccess = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_NOACCESS);
     ASSERT_NE(pNoAccess, nullptr);
@@ -471,7 +435,7 @@ TEST_F(SettingsBlobArray, UnreadableDataIsPointerErrorAndTheAccessIsGivenUp)
     psa->rgsabound[0].lLbound = 0;
     psa->pvData = pNoAccess;
 
-    EXPECT_EQ(plugin->SetDrawSetupParameters(psa), E_POINTER);
+    EXPECT_EQ(m_plugin->SetDrawSetupParameters(psa), E_POINTER);
     EXPECT_EQ(psa->cLocks, 0u);
     EXPECT_TRUE(SameBytes(CurrentSettings(), DistinctSettings()));
 
@@ -482,11 +446,9 @@ TEST_F(SettingsBlobArray, UnreadableDataIsPointerErrorAndTheAccessIsGivenUp)
 
 TEST_F(SettingsBlobArray, LockedArrayIsStillReadAndLeftLocked)
 {
-    ComPtr<IWendleVideoDraw> plugin = NewPlugin();
-    ASSERT_TRUE(plugin);
     CSafeArrayPtr in(MakeArray(WithPosition(11, 22)));
     ASSERT_EQ(SafeArrayLock(in.get()), S_OK);
-    EXPECT_EQ(plugin->SetDrawSetupParameters(in.get()), S_OK);
+    EXPECT_EQ(m_plugin->SetDrawSetupParameters(in.get()), S_OK);
     EXPECT_EQ(in.get()->cLocks, 1u);
     EXPECT_EQ(SafeArrayUnlock(in.get()), S_OK);
     EXPECT_EQ(CurrentSettings().dwPosition, PackPosition(11, 22));
@@ -498,8 +460,6 @@ protected:
     void SetUp() override
     {
         SettingsBlobArray::SetUp();
-        m_plugin = NewPlugin();
-        ASSERT_TRUE(m_plugin);
         m_spy.m_cLive = 0;
         ASSERT_EQ(CoRegisterMallocSpy(&m_spy), S_OK);
     }
@@ -524,7 +484,6 @@ protected:
     // Lives as long as the process: when a leak keeps the allocator from
     // revoking it, the allocator may still call it.
     static CCountingMallocSpy m_spy;
-    ComPtr<IWendleVideoDraw> m_plugin;
 };
 
 CCountingMallocSpy SettingsBlobArrayOutOfMemory::m_spy;
@@ -560,6 +519,6 @@ TEST_F(SettingsBlobArrayOutOfMemory, AWorkingBufferThatCannotBeMadeIsOutOfMemory
     EXPECT_EQ(m_spy.m_cLive, 0);
 
     ASSERT_EQ(m_plugin->GetDrawSetupParameters(&psa), S_OK);
-    EXPECT_EQ(ArrayBytes(psa), DefaultBlob());
+    EXPECT_EQ(ArrayBytes(psa), DefaultBlobBytes());
     SafeArrayDestroy(psa);
 }
