@@ -53,46 +53,30 @@ TEST_F(SetupDialog, NullSettingsAnswerEPointer)
     EXPECT_EQ(ShowSetupDialogFor(var, nullptr), E_POINTER);
 }
 
-TEST_F(SetupDialog, DefaultsShowFullOpacityAndArial)
+TEST_F(SetupDialog, TrackbarStartsAtTheMappedPositionOfZeroToHundred)
 {
-    DialogSession session;
-    ASSERT_NE(session.Dialog(), nullptr);
-    HWND hWndTrack = session.Item(203);
-    EXPECT_EQ(::SendMessageW(hWndTrack, TBM_GETRANGEMIN, 0, 0), 0);
-    EXPECT_EQ(::SendMessageW(hWndTrack, TBM_GETRANGEMAX, 0, 0), 100);
-    EXPECT_EQ(::SendMessageW(hWndTrack, TBM_GETPOS, 0, 0), 100);
-    EXPECT_EQ(session.Text(204), L"100");
-    EXPECT_EQ(session.Text(202), L"Arial");
-    session.Click(IDCANCEL);
-    EXPECT_EQ(session.Result(), S_FALSE);
+    const struct
+    {
+        uint32_t nOpacity;
+        LRESULT nPosition;
+        const wchar_t* pszLabel;
+    } kCases[] = {{255, 100, L"100"}, {128, 50, L"50"}, {127, 50, L"50"}, {3, 1, L"1"}, {0, 0, L"0"}};
+    for (const auto& c : kCases)
+    {
+        SCOPED_TRACE(c.nOpacity);
+        Load(WithOpacity(c.nOpacity));
+        DialogSession session;
+        ASSERT_NE(session.Dialog(), nullptr);
+        HWND hWndTrack = session.Item(203);
+        EXPECT_EQ(::SendMessageW(hWndTrack, TBM_GETRANGEMIN, 0, 0), 0);
+        EXPECT_EQ(::SendMessageW(hWndTrack, TBM_GETRANGEMAX, 0, 0), 100);
+        EXPECT_EQ(::SendMessageW(hWndTrack, TBM_GETPOS, 0, 0), c.nPosition);
+        EXPECT_EQ(session.Text(204), c.pszLabel);
+        EXPECT_EQ(session.Text(202), L"Arial");
+        session.Click(IDCANCEL);
+        EXPECT_EQ(session.Result(), S_FALSE);
+    }
 }
-
-struct OpacityCase
-{
-    uint32_t nOpacity;
-    LRESULT nPosition;
-    const wchar_t* pszLabel;
-};
-
-class SetupDialogOpacity : public SetupDialog, public testing::WithParamInterface<OpacityCase>
-{
-};
-
-TEST_P(SetupDialogOpacity, TrackbarStartsAtTheMappedPosition)
-{
-    Load(WithOpacity(GetParam().nOpacity));
-    DialogSession session;
-    ASSERT_NE(session.Dialog(), nullptr);
-    EXPECT_EQ(::SendMessageW(session.Item(203), TBM_GETPOS, 0, 0), GetParam().nPosition);
-    EXPECT_EQ(session.Text(204), GetParam().pszLabel);
-    session.Click(IDCANCEL);
-    EXPECT_EQ(session.Result(), S_FALSE);
-}
-
-INSTANTIATE_TEST_SUITE_P(Opacities, SetupDialogOpacity,
-                         testing::Values(OpacityCase{255, 100, L"100"}, OpacityCase{128, 50, L"50"},
-                                         OpacityCase{127, 50, L"50"}, OpacityCase{3, 1, L"1"},
-                                         OpacityCase{0, 0, L"0"}));
 
 TEST_F(SetupDialog, TrackbarTo50FollowsStepByStepAndOkStores127)
 {
@@ -159,68 +143,56 @@ TEST_F(SetupDialog, CommandsActOnlyOnClicks)
     EXPECT_EQ(CurrentSettings().GetOpacity(), 26);
 }
 
-enum class Closing
-{
-    CancelButton,
-    EscapeKey,
-    CloseBox,
-};
-
-class SetupDialogClosing : public SetupDialog, public testing::WithParamInterface<Closing>
-{
-};
-
-TEST_P(SetupDialogClosing, AfterEditsAnswersSFalseAndWritesNothing)
+TEST_F(SetupDialog, ClosingAfterEditsAnswersSFalseAndWritesNothing)
 {
     SMPTEDrawSettings loaded = WithOpacity(200);
     loaded.SetColorRef(0x00336699u);
-    Load(loaded);
-    DialogSession session;
-    ASSERT_NE(session.Dialog(), nullptr);
-    EditEverythingButTheFont(session);
-    switch (GetParam())
+    const struct
     {
-    case Closing::CancelButton:
-        session.Click(IDCANCEL);
-        break;
-    case Closing::EscapeKey:
-        session.PressKey(VK_ESCAPE);
-        break;
-    case Closing::CloseBox:
-        ::PostMessageW(session.Dialog(), WM_SYSCOMMAND, SC_CLOSE, 0);
-        break;
+        const char* pszWay;
+        void (*close)(DialogSession&);
+    } kWays[] = {
+        {"Cancel button", [](DialogSession& session) { session.Click(IDCANCEL); }},
+        {"Escape key", [](DialogSession& session) { session.PressKey(VK_ESCAPE); }},
+        {"close box", [](DialogSession& session) { ::PostMessageW(session.Dialog(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    };
+    for (const auto& way : kWays)
+    {
+        SCOPED_TRACE(way.pszWay);
+        Load(loaded);
+        DialogSession session;
+        ASSERT_NE(session.Dialog(), nullptr);
+        EditEverythingButTheFont(session);
+        way.close(session);
+        EXPECT_EQ(session.Result(), S_FALSE);
+        EXPECT_TRUE(SameBytes(CurrentSettings(), loaded));
     }
-    EXPECT_EQ(session.Result(), S_FALSE);
-    EXPECT_TRUE(SameBytes(CurrentSettings(), loaded));
 }
-
-INSTANTIATE_TEST_SUITE_P(Ways, SetupDialogClosing,
-                         testing::Values(Closing::CancelButton, Closing::EscapeKey, Closing::CloseBox));
-
-class SetupDialogUntouched : public SetupDialog, public testing::WithParamInterface<SMPTEDrawSettings>
-{
-};
 
 // Confirming the dialog without an edit must not wear the settings down:
 // neither the position read back from the label nor the opacity read back
 // from the trackbar may replace what was loaded.
-TEST_P(SetupDialogUntouched, OkAnswersSFalseAndWritesNothingTimeAfterTime)
+TEST_F(SetupDialog, UntouchedOkAnswersSFalseAndWritesNothingTimeAfterTime)
 {
-    Load(GetParam());
-    for (int round = 0; round < 3; ++round)
+    const SMPTEDrawSettings kLoaded[] = {
+        SMPTEDrawSettings(),       WithOpacity(128),          WithOpacity(1),
+        WithPosition(0x00000000u), WithPosition(0x00640064u), WithPosition(0x001D0021u),
+    };
+    for (const SMPTEDrawSettings& loaded : kLoaded)
     {
-        DialogSession session;
-        ASSERT_NE(session.Dialog(), nullptr);
-        session.Click(IDOK);
-        EXPECT_EQ(session.Result(), S_FALSE) << round;
-        EXPECT_TRUE(SameBytes(CurrentSettings(), GetParam())) << round;
+        SCOPED_TRACE(testing::Message() << "opacity " << static_cast<int>(loaded.GetOpacity()) << ", position 0x"
+                                        << std::hex << loaded.dwPosition);
+        Load(loaded);
+        for (int round = 0; round < 3; ++round)
+        {
+            DialogSession session;
+            ASSERT_NE(session.Dialog(), nullptr);
+            session.Click(IDOK);
+            EXPECT_EQ(session.Result(), S_FALSE) << round;
+            EXPECT_TRUE(SameBytes(CurrentSettings(), loaded)) << round;
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Settings, SetupDialogUntouched,
-                         testing::Values(SMPTEDrawSettings(), WithOpacity(128), WithOpacity(1),
-                                         WithPosition(0x00000000u), WithPosition(0x00640064u),
-                                         WithPosition(0x001D0021u)));
 
 TEST_F(SetupDialog, SettingsOtherThanTheCurrentOnesAreEditedInPlace)
 {
