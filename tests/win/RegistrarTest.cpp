@@ -18,10 +18,10 @@
 #include "com/Win32Registry.h"
 #include "resources/resource.h"
 
+#include "RegistryRows.h"
+
 namespace
 {
-using Rows = std::vector<std::wstring>;
-
 const wchar_t kAppId[] = L"{7DC31AD9-C10D-44A6-A01D-559A1539D177}";
 const wchar_t kClsid[] = L"{7755CDB1-91E2-41c5-9B9C-1F669CE36F30}";
 constexpr char16_t kAppIdText[] = u"{7DC31AD9-C10D-44A6-A01D-559A1539D177}";
@@ -79,77 +79,12 @@ HRESULT UnregisterBoth(bool bPerUser)
     return RunBoth(false, bPerUser);
 }
 
-bool KeyExists(HKEY hRoot, const std::wstring& strPath)
-{
-    CRegKeyHandle hKey;
-    return RegOpenKeyExW(hRoot, strPath.c_str(), 0, KEY_READ, hKey.put()) == ERROR_SUCCESS;
-}
-
-void RemoveTree(HKEY hRoot, const std::wstring& strPath)
-{
-    const LONG lResult = RegDeleteTreeW(hRoot, strPath.c_str());
-    if (lResult == ERROR_SUCCESS)
-        RegDeleteKeyW(hRoot, strPath.c_str());
-}
-
 void RemoveOwnEntries()
 {
     for (HKEY hRoot : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
     {
         for (const wchar_t* pszKey : kOwnKeys)
-            RemoveTree(hRoot, std::wstring(L"Software\\Classes\\") + pszKey);
-    }
-}
-
-std::wstring ValueRow(const std::wstring& strKey, const std::wstring& strName, DWORD dwType,
-                      const std::vector<BYTE>& vecData)
-{
-    std::wstring strRow = strKey + (strName.empty() ? L" @=" : L" [" + strName + L"]=");
-    const size_t cUnits = vecData.size() / sizeof(WCHAR);
-    std::wstring strData(cUnits, L'\0');
-    std::copy(vecData.begin(), vecData.begin() + cUnits * sizeof(WCHAR), reinterpret_cast<BYTE*>(strData.data()));
-    // A REG_SZ shows as text only when its stored size counts one terminator.
-    if (dwType == REG_SZ && vecData.size() % sizeof(WCHAR) == 0 && cUnits > 0 && strData.back() == L'\0' &&
-        strData.find(L'\0') == cUnits - 1)
-    {
-        strData.pop_back();
-        return strRow + L"\"" + strData + L"\"";
-    }
-    return strRow + L"<type " + std::to_wstring(dwType) + L", " + std::to_wstring(vecData.size()) + L" bytes>";
-}
-
-// Every key and value under strPath, the key itself included, as rows named
-// from strShown.
-void AppendTree(HKEY hRoot, const std::wstring& strPath, const std::wstring& strShown, Rows& rows)
-{
-    CRegKeyHandle hKey;
-    if (RegOpenKeyExW(hRoot, strPath.c_str(), 0, KEY_READ, hKey.put()) != ERROR_SUCCESS)
-        return;
-    rows.push_back(strShown);
-    for (DWORD nIndex = 0;; ++nIndex)
-    {
-        WCHAR szName[16384];
-        DWORD cchName = ARRAYSIZE(szName);
-        DWORD dwType = 0;
-        DWORD cbData = 0;
-        if (RegEnumValueW(hKey.get(), nIndex, szName, &cchName, nullptr, &dwType, nullptr, &cbData) != ERROR_SUCCESS)
-            break;
-        std::vector<BYTE> vecData(cbData);
-        cchName = ARRAYSIZE(szName);
-        if (RegEnumValueW(hKey.get(), nIndex, szName, &cchName, nullptr, &dwType, vecData.data(), &cbData) !=
-            ERROR_SUCCESS)
-            break;
-        vecData.resize(cbData);
-        rows.push_back(ValueRow(strShown, std::wstring(szName, cchName), dwType, vecData));
-    }
-    for (DWORD nIndex = 0;; ++nIndex)
-    {
-        WCHAR szName[256];
-        DWORD cchName = ARRAYSIZE(szName);
-        if (RegEnumKeyExW(hKey.get(), nIndex, szName, &cchName, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        const std::wstring strChild(szName, cchName);
-        AppendTree(hRoot, strPath + L"\\" + strChild, strShown + L"\\" + strChild, rows);
+            RemoveRegistryTree(hRoot, std::wstring(L"Software\\Classes\\") + pszKey);
     }
 }
 
@@ -159,7 +94,7 @@ Rows OwnRows(HKEY hRoot, const std::wstring& strClasses)
 {
     Rows rows;
     for (const wchar_t* pszKey : kOwnKeys)
-        AppendTree(hRoot, strClasses + pszKey, pszKey, rows);
+        AppendRegistryTree(hRoot, strClasses + pszKey, pszKey, rows);
     std::sort(rows.begin(), rows.end());
     return rows;
 }

@@ -26,63 +26,6 @@ std::wstring TypeLibKey()
     return std::wstring(L"TypeLib\\") + kLibIdText;
 }
 
-std::wstring ValueRow(const std::wstring& strKey, const std::wstring& strName, DWORD dwType,
-                      const std::vector<BYTE>& vecData)
-{
-    std::wstring strRow = strKey + (strName.empty() ? L" @=" : L" [" + strName + L"]=");
-    const size_t cUnits = vecData.size() / sizeof(WCHAR);
-    std::wstring strData(cUnits, L'\0');
-    std::copy(vecData.begin(), vecData.begin() + static_cast<ptrdiff_t>(cUnits * sizeof(WCHAR)),
-              reinterpret_cast<BYTE*>(strData.data()));
-    // Shown as text only when it is a REG_SZ whose size counts exactly one
-    // terminator.
-    if (dwType == REG_SZ && vecData.size() % sizeof(WCHAR) == 0 && cUnits > 0 && strData.find(L'\0') == cUnits - 1)
-    {
-        strData.pop_back();
-        return strRow + L"\"" + strData + L"\"";
-    }
-    return strRow + L"<type " + std::to_wstring(dwType) + L", " + std::to_wstring(vecData.size()) + L" bytes>";
-}
-
-void AppendTree(HKEY hRoot, const std::wstring& strPath, const std::wstring& strShown, Rows& rows)
-{
-    CRegKeyHandle hKey;
-    if (RegOpenKeyExW(hRoot, strPath.c_str(), 0, KEY_READ, hKey.put()) != ERROR_SUCCESS)
-        return;
-    rows.push_back(strShown);
-    for (DWORD nIndex = 0;; ++nIndex)
-    {
-        WCHAR szName[16384];
-        DWORD cchName = ARRAYSIZE(szName);
-        DWORD dwType = 0;
-        DWORD cbData = 0;
-        if (RegEnumValueW(hKey.get(), nIndex, szName, &cchName, nullptr, &dwType, nullptr, &cbData) != ERROR_SUCCESS)
-            break;
-        std::vector<BYTE> vecData(cbData);
-        cchName = ARRAYSIZE(szName);
-        if (RegEnumValueW(hKey.get(), nIndex, szName, &cchName, nullptr, &dwType, vecData.data(), &cbData) !=
-            ERROR_SUCCESS)
-            break;
-        vecData.resize(cbData);
-        rows.push_back(ValueRow(strShown, std::wstring(szName, cchName), dwType, vecData));
-    }
-    for (DWORD nIndex = 0;; ++nIndex)
-    {
-        WCHAR szName[256];
-        DWORD cchName = ARRAYSIZE(szName);
-        if (RegEnumKeyExW(hKey.get(), nIndex, szName, &cchName, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        const std::wstring strChild(szName, cchName);
-        AppendTree(hRoot, strPath + L"\\" + strChild, strShown + L"\\" + strChild, rows);
-    }
-}
-
-void RemoveTree(HKEY hRoot, const std::wstring& strPath)
-{
-    if (RegDeleteTreeW(hRoot, strPath.c_str()) == ERROR_SUCCESS)
-        RegDeleteKeyW(hRoot, strPath.c_str());
-}
-
 // Removes the key when it has neither values nor subkeys.
 void RemoveIfEmpty(HKEY hRoot, const std::wstring& strPath)
 {
@@ -178,14 +121,14 @@ Rows OwnRows(HKEY hRoot)
 {
     Rows rows;
     for (const std::wstring& strKey : kOwnKeys)
-        AppendTree(hRoot, kClassesKey + strKey, strKey, rows);
+        AppendRegistryTree(hRoot, kClassesKey + strKey, strKey, rows);
     return Sorted(rows);
 }
 
 Rows TypeLibRows(HKEY hRoot)
 {
     Rows rows;
-    AppendTree(hRoot, kClassesKey + TypeLibKey(), TypeLibKey(), rows);
+    AppendRegistryTree(hRoot, kClassesKey + TypeLibKey(), TypeLibKey(), rows);
     return Sorted(rows);
 }
 
@@ -262,12 +205,6 @@ std::string Narrow(const Rows& rows)
     return strOut;
 }
 
-bool KeyExists(HKEY hRoot, const std::wstring& strPath)
-{
-    CRegKeyHandle hKey;
-    return RegOpenKeyExW(hRoot, strPath.c_str(), 0, KEY_READ, hKey.put()) == ERROR_SUCCESS;
-}
-
 void SetString(HKEY hRoot, const std::wstring& strPath, LPCWSTR pszName, const std::wstring& strData)
 {
     CRegKeyHandle hKey;
@@ -299,8 +236,8 @@ void CRegistryCleanup::RemoveAll()
     for (HKEY hRoot : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
     {
         for (const std::wstring& strKey : kOwnKeys)
-            RemoveTree(hRoot, kClassesKey + strKey);
-        RemoveTree(hRoot, kClassesKey + TypeLibKey());
+            RemoveRegistryTree(hRoot, kClassesKey + strKey);
+        RemoveRegistryTree(hRoot, kClassesKey + TypeLibKey());
     }
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "RegistryRows.h"
+
 // The built module beside this program's folder (..\bin\Ferrowind.dll).
 std::wstring BuiltModulePath();
 // A file name's folder, without the trailing '\'.
@@ -51,8 +53,6 @@ private:
     HMODULE m_hModule = nullptr;
 };
 
-using Rows = std::vector<std::wstring>;
-
 extern const wchar_t kAppIdText[];
 extern const wchar_t kClsidText[];
 extern const wchar_t kLibIdText[];
@@ -77,7 +77,6 @@ Rows ExpectedTypeLibRows(const std::wstring& strModule);
 Rows Sorted(Rows rows);
 std::string Narrow(const Rows& rows);
 
-bool KeyExists(HKEY hRoot, const std::wstring& strPath);
 void SetString(HKEY hRoot, const std::wstring& strPath, LPCWSTR pszName, const std::wstring& strData);
 
 // Removes every entry registration can write, under both class roots, and
