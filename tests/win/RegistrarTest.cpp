@@ -22,19 +22,7 @@
 
 namespace
 {
-const wchar_t kAppId[] = L"{7DC31AD9-C10D-44A6-A01D-559A1539D177}";
-const wchar_t kClsid[] = L"{7755CDB1-91E2-41c5-9B9C-1F669CE36F30}";
-constexpr char16_t kAppIdText[] = u"{7DC31AD9-C10D-44A6-A01D-559A1539D177}";
-
-// Our keys under a class root, deepest first is not needed: each is removed
-// with its whole tree.
-const wchar_t* const kOwnKeys[] = {
-    L"AppID\\{7DC31AD9-C10D-44A6-A01D-559A1539D177}",
-    L"AppID\\Ferrowind.DLL",
-    L"Ferrowind.SMPTE.1",
-    L"Ferrowind.SMPTEFr",
-    L"CLSID\\{7755CDB1-91E2-41c5-9B9C-1F669CE36F30}",
-};
+constexpr char16_t kAppIdVariable[] = u"{7DC31AD9-C10D-44A6-A01D-559A1539D177}";
 
 std::wstring ModulePath()
 {
@@ -48,8 +36,8 @@ ReplacementList Variables(bool bAppIdScript)
 {
     ReplacementList list;
     if (bAppIdScript)
-        list.Add(u"APPID", kAppIdText);
-    list.Add(u"APPID", kAppIdText);
+        list.Add(u"APPID", kAppIdVariable);
+    list.Add(u"APPID", kAppIdVariable);
     return list;
 }
 
@@ -83,87 +71,8 @@ void RemoveOwnEntries()
 {
     for (HKEY hRoot : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
     {
-        for (const wchar_t* pszKey : kOwnKeys)
-            RemoveRegistryTree(hRoot, std::wstring(L"Software\\Classes\\") + pszKey);
+        RemoveOwnKeys(hRoot, L"Software\\Classes\\");
     }
-}
-
-// Our entries under a class root (rows 2 to 8 and 10 to 17 of the entry
-// table, and whatever else lies under those keys), sorted.
-Rows OwnRows(HKEY hRoot, const std::wstring& strClasses)
-{
-    Rows rows;
-    for (const wchar_t* pszKey : kOwnKeys)
-        AppendRegistryTree(hRoot, strClasses + pszKey, pszKey, rows);
-    std::sort(rows.begin(), rows.end());
-    return rows;
-}
-
-Rows Sorted(Rows rows)
-{
-    std::sort(rows.begin(), rows.end());
-    return rows;
-}
-
-Rows EntryRows(const std::wstring& strModule)
-{
-    const std::wstring appId = std::wstring(L"AppID\\") + kAppId;
-    const std::wstring appIdDll = L"AppID\\Ferrowind.DLL";
-    const std::wstring progId = L"Ferrowind.SMPTE.1";
-    const std::wstring viProgId = L"Ferrowind.SMPTEFr";
-    const std::wstring cls = std::wstring(L"CLSID\\") + kClsid;
-    const std::wstring clsidValue = std::wstring(L" @=\"") + kClsid + L"\"";
-    return Sorted({
-        appId,
-        appId + L" @=\"Ferrowind\"",
-        appIdDll,
-        appIdDll + L" [AppID]=\"" + kAppId + L"\"",
-        progId,
-        progId + L" @=\"SMPTEFrameDraw Class\"",
-        progId + L"\\CLSID",
-        progId + L"\\CLSID" + clsidValue,
-        viProgId,
-        viProgId + L" @=\"SMPTEFrameDraw Class\"",
-        viProgId + L"\\CLSID",
-        viProgId + L"\\CLSID" + clsidValue,
-        viProgId + L"\\CurVer",
-        viProgId + L"\\CurVer @=\"Ferrowind.SMPTE.1\"",
-        cls,
-        cls + L" @=\"SMPTEFrameDraw Class\"",
-        cls + L"\\ProgID",
-        cls + L"\\ProgID @=\"Ferrowind.SMPTE.1\"",
-        cls + L"\\VersionIndependentProgID",
-        cls + L"\\VersionIndependentProgID @=\"Ferrowind.SMPTEFr\"",
-        cls + L"\\InprocServer32",
-        cls + L"\\InprocServer32 @=\"" + strModule + L"\"",
-        cls + L"\\InprocServer32 [ThreadingModel]=\"Apartment\"",
-        cls + L"\\TypeLib",
-        cls + L"\\TypeLib @=\"{6E7FDFA9-9415-40DC-98FB-264BF98E9627}\"",
-        cls + L"\\Implemented Categories",
-        cls + L"\\Implemented Categories\\{5a245b48-94a3-4a37-9468-57f3807348e6}",
-    });
-}
-
-std::string Narrow(const Rows& rows)
-{
-    std::string strOut;
-    for (const std::wstring& strRow : rows)
-    {
-        for (wchar_t c : strRow)
-            strOut.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-        strOut.push_back('\n');
-    }
-    return strOut;
-}
-
-void SetString(HKEY hRoot, const std::wstring& strPath, LPCWSTR pszName, const std::wstring& strData)
-{
-    CRegKeyHandle hKey;
-    ASSERT_EQ(RegCreateKeyExW(hRoot, strPath.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, hKey.put(), nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExW(hKey.get(), pszName, 0, REG_SZ, reinterpret_cast<const BYTE*>(strData.c_str()),
-                             static_cast<DWORD>((strData.size() + 1) * sizeof(WCHAR))),
-              ERROR_SUCCESS);
 }
 
 class Registrar : public ::testing::Test
@@ -206,7 +115,7 @@ TEST_F(Registrar, BadModuleOrResourceWritesNothing)
     // No room left for Module and Module_Raw.
     ReplacementList full;
     for (size_t i = 0; i < ReplacementList::kCapacity - 1; ++i)
-        full.Add(u"APPID", kAppIdText);
+        full.Add(u"APPID", kAppIdVariable);
     EXPECT_EQ(RunRegistryScript(GetModuleHandleW(nullptr), IDR_SMPTEFRAMEDRAW, true, false, full), E_INVALIDARG);
 
     EXPECT_TRUE(OwnRows(HKEY_CLASSES_ROOT, L"").empty());
@@ -236,7 +145,7 @@ TEST_F(Registrar, RegisterWritesExactlyTheEntryTable)
 TEST_F(Registrar, RegisterTwiceRebuildsTheClassKeyButKeepsProgIdAdditions)
 {
     ASSERT_EQ(RegisterBoth(false), S_OK);
-    const std::wstring strClassKey = std::wstring(L"CLSID\\") + kClsid;
+    const std::wstring strClassKey = std::wstring(L"CLSID\\") + kClsidText;
     SetString(HKEY_CLASSES_ROOT, strClassKey, L"Extra", L"by hand");
     SetString(HKEY_CLASSES_ROOT, strClassKey + L"\\Foreign", L"", L"by hand");
     SetString(HKEY_CLASSES_ROOT, L"Ferrowind.SMPTE.1\\Foreign", L"Kept", L"yes");

@@ -6,21 +6,8 @@
 
 #include "com/Win32Handle.h"
 
-const wchar_t kAppIdText[] = L"{7DC31AD9-C10D-44A6-A01D-559A1539D177}";
-const wchar_t kClsidText[] = L"{7755CDB1-91E2-41c5-9B9C-1F669CE36F30}";
-const wchar_t kLibIdText[] = L"{6E7FDFA9-9415-40DC-98FB-264BF98E9627}";
-const wchar_t kCatIdText[] = L"{5a245b48-94a3-4a37-9468-57f3807348e6}";
-
 namespace
 {
-const std::wstring kOwnKeys[] = {
-    std::wstring(L"AppID\\") + kAppIdText,
-    L"AppID\\Ferrowind.DLL",
-    L"Ferrowind.SMPTE.1",
-    L"Ferrowind.SMPTEFr",
-    std::wstring(L"CLSID\\") + kClsidText,
-};
-
 std::wstring TypeLibKey()
 {
     return std::wstring(L"TypeLib\\") + kLibIdText;
@@ -111,18 +98,9 @@ bool CLoadedServer::Unload()
     return GetModuleHandleW(m_strPath.c_str()) == nullptr;
 }
 
-Rows Sorted(Rows rows)
-{
-    std::sort(rows.begin(), rows.end());
-    return rows;
-}
-
 Rows OwnRows(HKEY hRoot)
 {
-    Rows rows;
-    for (const std::wstring& strKey : kOwnKeys)
-        AppendRegistryTree(hRoot, kClassesKey + strKey, strKey, rows);
-    return Sorted(rows);
+    return OwnRows(hRoot, kClassesKey);
 }
 
 Rows TypeLibRows(HKEY hRoot)
@@ -130,45 +108,6 @@ Rows TypeLibRows(HKEY hRoot)
     Rows rows;
     AppendRegistryTree(hRoot, kClassesKey + TypeLibKey(), TypeLibKey(), rows);
     return Sorted(rows);
-}
-
-Rows EntryRows(const std::wstring& strModule)
-{
-    const std::wstring appId = std::wstring(L"AppID\\") + kAppIdText;
-    const std::wstring appIdDll = L"AppID\\Ferrowind.DLL";
-    const std::wstring progId = L"Ferrowind.SMPTE.1";
-    const std::wstring viProgId = L"Ferrowind.SMPTEFr";
-    const std::wstring cls = std::wstring(L"CLSID\\") + kClsidText;
-    const std::wstring clsidValue = std::wstring(L" @=\"") + kClsidText + L"\"";
-    return Sorted({
-        appId,
-        appId + L" @=\"Ferrowind\"",
-        appIdDll,
-        appIdDll + L" [AppID]=\"" + kAppIdText + L"\"",
-        progId,
-        progId + L" @=\"SMPTEFrameDraw Class\"",
-        progId + L"\\CLSID",
-        progId + L"\\CLSID" + clsidValue,
-        viProgId,
-        viProgId + L" @=\"SMPTEFrameDraw Class\"",
-        viProgId + L"\\CLSID",
-        viProgId + L"\\CLSID" + clsidValue,
-        viProgId + L"\\CurVer",
-        viProgId + L"\\CurVer @=\"Ferrowind.SMPTE.1\"",
-        cls,
-        cls + L" @=\"SMPTEFrameDraw Class\"",
-        cls + L"\\ProgID",
-        cls + L"\\ProgID @=\"Ferrowind.SMPTE.1\"",
-        cls + L"\\VersionIndependentProgID",
-        cls + L"\\VersionIndependentProgID @=\"Ferrowind.SMPTEFr\"",
-        cls + L"\\InprocServer32",
-        cls + L"\\InprocServer32 @=\"" + strModule + L"\"",
-        cls + L"\\InprocServer32 [ThreadingModel]=\"Apartment\"",
-        cls + L"\\TypeLib",
-        cls + L"\\TypeLib @=\"" + kLibIdText + L"\"",
-        cls + L"\\Implemented Categories",
-        cls + L"\\Implemented Categories\\" + kCatIdText,
-    });
 }
 
 Rows ExpectedTypeLibRows(const std::wstring& strModule)
@@ -193,28 +132,6 @@ Rows ExpectedTypeLibRows(const std::wstring& strModule)
     });
 }
 
-std::string Narrow(const Rows& rows)
-{
-    std::string strOut;
-    for (const std::wstring& strRow : rows)
-    {
-        for (wchar_t c : strRow)
-            strOut.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-        strOut.push_back('\n');
-    }
-    return strOut;
-}
-
-void SetString(HKEY hRoot, const std::wstring& strPath, LPCWSTR pszName, const std::wstring& strData)
-{
-    CRegKeyHandle hKey;
-    ASSERT_EQ(RegCreateKeyExW(hRoot, strPath.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, hKey.put(), nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExW(hKey.get(), pszName, 0, REG_SZ, reinterpret_cast<const BYTE*>(strData.c_str()),
-                             static_cast<DWORD>((strData.size() + 1) * sizeof(WCHAR))),
-              ERROR_SUCCESS);
-}
-
 CRegistryCleanup::CRegistryCleanup()
     : m_bUserAppIdExisted(KeyExists(HKEY_CURRENT_USER, std::wstring(kClassesKey) + L"AppID")),
       m_bUserClsidExisted(KeyExists(HKEY_CURRENT_USER, std::wstring(kClassesKey) + L"CLSID"))
@@ -235,8 +152,7 @@ void CRegistryCleanup::RemoveAll()
 {
     for (HKEY hRoot : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
     {
-        for (const std::wstring& strKey : kOwnKeys)
-            RemoveRegistryTree(hRoot, kClassesKey + strKey);
+        RemoveOwnKeys(hRoot, kClassesKey);
         RemoveRegistryTree(hRoot, kClassesKey + TypeLibKey());
     }
 }

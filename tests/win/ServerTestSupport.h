@@ -53,10 +53,6 @@ private:
     HMODULE m_hModule = nullptr;
 };
 
-extern const wchar_t kAppIdText[];
-extern const wchar_t kClsidText[];
-extern const wchar_t kLibIdText[];
-extern const wchar_t kCatIdText[];
 
 // Machine-wide class registrations live under HKEY_LOCAL_MACHINE, per-user
 // ones under HKEY_CURRENT_USER, each in this key.
@@ -69,15 +65,9 @@ constexpr wchar_t kClassesKey[] = L"Software\\Classes\\";
 Rows OwnRows(HKEY hRoot);
 // The type library's entries under hRoot's TypeLib\{LIBID}, sorted.
 Rows TypeLibRows(HKEY hRoot);
-// What registration writes for a module at strModule: rows 2 to 8 and 10
-// to 17 of the entry table.
-Rows EntryRows(const std::wstring& strModule);
 // What the type-library service writes for the library in strModule.
 Rows ExpectedTypeLibRows(const std::wstring& strModule);
-Rows Sorted(Rows rows);
-std::string Narrow(const Rows& rows);
 
-void SetString(HKEY hRoot, const std::wstring& strPath, LPCWSTR pszName, const std::wstring& strData);
 
 // Removes every entry registration can write, under both class roots, and
 // the empty AppID and CLSID keys of the per-user root that a test's
