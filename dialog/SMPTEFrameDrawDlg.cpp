@@ -236,8 +236,8 @@ void CSMPTEFrameDrawDlg::PlaceSampleLabel(DWORD dwPosition)
 void CSMPTEFrameDrawDlg::ShowFaceName()
 {
     // The face buffer need not be terminated within its 32 units.
-    wchar_t szFace[kFaceNameUnits + 1] = {};
-    std::memcpy(szFace, m_lfWork.lfFaceName, FaceNameLength(m_lfWork) * sizeof(wchar_t));
+    wchar_t szFace[kFaceNameUnits + 1];
+    CopyFaceName(m_lfWork, szFace);
     ::SetDlgItemTextW(m_hWnd, IDC_FONT_NAME, szFace);
 }
 

@@ -28,10 +28,7 @@ int32_t StyleBits(const LOGFONTW& lf)
 FontDescription DescribeFont(const LOGFONTW& lf)
 {
     FontDescription description = {};
-    const size_t length = FaceNameLength(lf);
-    for (size_t i = 0; i < length; ++i)
-        description.szFaceName[i] = lf.lfFaceName[i];
-    description.szFaceName[length] = 0;
+    CopyFaceName(lf, description.szFaceName);
     description.emSize = EmSizeFromHeight(lf.lfHeight);
     description.style = StyleBits(lf);
     return description;

@@ -14,8 +14,7 @@ constexpr int32_t kFontStyleStrikeout = 8;
 
 struct FontDescription
 {
-    // The face name, always terminated: a name that fills all 32 units of
-    // the field without a terminator is taken as those 32 units.
+    // Always terminated (CopyFaceName).
     Utf16Unit szFaceName[kFaceNameUnits + 1];
     float emSize;
     int32_t style;

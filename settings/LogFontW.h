@@ -60,3 +60,13 @@ inline size_t FaceNameLength(const LOGFONTW& lf)
         ++n;
     return n;
 }
+
+// The face name as a terminated string: a name that fills all 32 units of
+// the field without a terminator is taken as those 32 units.
+inline void CopyFaceName(const LOGFONTW& lf, Utf16Unit (&szFace)[kFaceNameUnits + 1])
+{
+    const size_t length = FaceNameLength(lf);
+    for (size_t i = 0; i < length; ++i)
+        szFace[i] = lf.lfFaceName[i];
+    szFace[length] = 0;
+}
