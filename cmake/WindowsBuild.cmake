@@ -1,9 +1,18 @@
-# Cross build for 32-bit Windows: the DLL, its tools and its test programs.
-# Test programs run under Wine in a prefix private to this build tree.
+# Cross build for 32-bit or 64-bit Windows (by the toolchain file): the DLL,
+# its tools and its test programs. Test programs run under Wine in a prefix
+# private to this build tree.
 
 enable_language(RC)
 set(FERROWIND_WARNINGS -Wall -Wextra -Werror)
 add_link_options(-static -static-libgcc -static-libstdc++)
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(FERROWIND_ARCH 64)
+    set(FERROWIND_WINE_WINDOWS_DIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+else()
+    set(FERROWIND_ARCH 32)
+    set(FERROWIND_WINE_WINDOWS_DIR /usr/lib/i386-linux-gnu/wine/i386-windows)
+endif()
 
 set(FERROWIND_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 set(FERROWIND_WINE_RUN ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh)
@@ -20,5 +29,5 @@ function(ferrowind_add_gtest name)
     target_link_libraries(${name} PRIVATE ferrowind_portable ${FERROWIND_GTEST})
     target_compile_options(${name} PRIVATE ${FERROWIND_WARNINGS})
     add_test(NAME ${name}
-        COMMAND ${FERROWIND_WINE_RUN} ${FERROWIND_WINEPREFIX} $<TARGET_FILE:${name}> --gtest_brief=1)
+        COMMAND ${FERROWIND_WINE_RUN} --arch ${FERROWIND_ARCH} --gtest ${FERROWIND_WINEPREFIX} $<TARGET_FILE:${name}> --gtest_brief=1)
 endfunction()

@@ -138,7 +138,7 @@ TEST_F(Registration, UnregisterStopsAtAnUnregisteredTypeLibrary)
     CLoadedServer server;
     ASSERT_TRUE(server.Loaded());
     ASSERT_EQ(server.DllRegisterServer(), S_OK);
-    ASSERT_EQ(UnRegisterTypeLib(kLibId, 1, 0, 0, SYS_WIN32), S_OK);
+    ASSERT_EQ(UnRegisterTypeLib(kLibId, 1, 0, 0, kOwnSysKind), S_OK);
 
     // The class entries go, the type library step fails, and the AppID
     // script is not run.

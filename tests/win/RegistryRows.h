@@ -3,11 +3,17 @@
 // registration wrote with what it should have written.
 
 #include <windows.h>
+#include <oleauto.h>
 
 #include <string>
 #include <vector>
 
 using Rows = std::vector<std::wstring>;
+
+// A module's type library is built for, and registered under, the platform
+// of the module's own architecture, which is this program's.
+constexpr SYSKIND kOwnSysKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+inline const wchar_t* const kOwnPlatformKey = sizeof(void*) == 8 ? L"win64" : L"win32";
 
 extern const wchar_t kAppIdText[];
 extern const wchar_t kClsidText[];

@@ -40,8 +40,14 @@ std::vector<std::string> ExportNames(HMODULE hModule, DWORD* pcFunctions)
 {
     const BYTE* pbBase = reinterpret_cast<const BYTE*>(hModule);
     const auto* pDos = reinterpret_cast<const IMAGE_DOS_HEADER*>(pbBase);
-    const auto* pNt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(pbBase + pDos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& dir = pNt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    const BYTE* pbNt = pbBase + pDos->e_lfanew;
+    // The optional header's layout follows the image's own magic, not this
+    // program's architecture.
+    const WORD wMagic = reinterpret_cast<const IMAGE_NT_HEADERS32*>(pbNt)->OptionalHeader.Magic;
+    const IMAGE_DATA_DIRECTORY& dir =
+        wMagic == IMAGE_NT_OPTIONAL_HDR64_MAGIC
+            ? reinterpret_cast<const IMAGE_NT_HEADERS64*>(pbNt)->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT]
+            : reinterpret_cast<const IMAGE_NT_HEADERS32*>(pbNt)->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
     std::vector<std::string> names;
     *pcFunctions = 0;
     if (dir.VirtualAddress == 0)

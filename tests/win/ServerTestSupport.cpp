@@ -113,7 +113,7 @@ Rows TypeLibRows(HKEY hRoot)
 Rows ExpectedTypeLibRows(const std::wstring& strModule)
 {
     // The service's own layout: the help string under the version, the path
-    // the library was loaded from under locale 0 and win32, the library's
+    // the library was loaded from under locale 0 and the platform, the library's
     // flags (widl marks it as having a disk image, 8) and, since the library
     // names no help directory, the module's folder.
     const std::wstring lib = TypeLibKey();
@@ -123,8 +123,8 @@ Rows ExpectedTypeLibRows(const std::wstring& strModule)
         ver,
         ver + L" @=\"Ferrowind 1.0 Type Library\"",
         ver + L"\\0",
-        ver + L"\\0\\win32",
-        ver + L"\\0\\win32 @=\"" + strModule + L"\"",
+        ver + L"\\0\\" + kOwnPlatformKey,
+        ver + L"\\0\\" + kOwnPlatformKey + L" @=\"" + strModule + L"\"",
         ver + L"\\FLAGS",
         ver + L"\\FLAGS @=\"8\"",
         ver + L"\\HELPDIR",

@@ -113,7 +113,7 @@ TEST_F(TypeLibrary, LibraryAttributes)
     EXPECT_TRUE(IsEqualGUID(pAttr->guid, kLibId));
     EXPECT_EQ(pAttr->wMajorVerNum, 1);
     EXPECT_EQ(pAttr->wMinorVerNum, 0);
-    EXPECT_EQ(pAttr->syskind, SYS_WIN32);
+    EXPECT_EQ(pAttr->syskind, kOwnSysKind);
     m_spLib->ReleaseTLibAttr(pAttr);
 
     BSTR bstrName = nullptr;
