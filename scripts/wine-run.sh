@@ -1,23 +1,47 @@
 #!/bin/sh
 # Runs a Windows program under Wine in the given private prefix (created on
-# first use). Uses the X display of the caller when there is one, otherwise a
-# private Xvfb server for this one run.
+# first use):
+#   wine-run.sh [--arch 32|64] [--gtest] PREFIX PROGRAM [ARGUMENTS...]
+# --arch picks Wine's loader: 64 (the default) the 64-bit one, which every
+# x86-64 machine runs; 32 the 32-bit one, which needs a kernel (or an
+# emulator) that runs 32-bit programs. Debian's "wine" wrapper would always
+# take the 32-bit loader when it is installed, so the loaders are called
+# directly. --gtest fails a run whose output lacks GoogleTest's final
+# summary, so that a program that died early never counts as passed.
 #
-# The program's output goes through a file: Wine's service processes, started
-# by the first program of a session, inherit its standard handles and outlive
-# it, and a pipe they hold open would keep CTest waiting for ever.
+# Uses the X display of the caller when there is one, otherwise a private
+# Xvfb server for this one run. The program's output goes through a file:
+# Wine's service processes, started by the first program of a session,
+# inherit its standard handles and outlive it, and a pipe they hold open
+# would keep CTest waiting for ever.
 set -eu
+arch=64
+gtest=0
+while [ $# -gt 0 ]; do
+    case $1 in
+    --arch) arch=$2; shift 2 ;;
+    --gtest) gtest=1; shift ;;
+    *) break ;;
+    esac
+done
 prefix=$(realpath -m "$1")
 shift
-"$(dirname "$0")/make-prefix.sh" "$prefix"
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+here=$(dirname "$0")
+"$here/make-prefix.sh" "$prefix"
+. "$here/wine-env.sh"
+wine_env "$prefix" "$arch"
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 status=0
 if [ -n "${DISPLAY:-}" ]; then
-    wine "$@" >"$log" 2>&1 </dev/null || status=$?
+    "$WINELOADER" "$@" >"$log" 2>&1 </dev/null || status=$?
 else
-    xvfb-run -a wine "$@" >"$log" 2>&1 </dev/null || status=$?
+    xvfb-run -a "$WINELOADER" "$@" >"$log" 2>&1 </dev/null || status=$?
 fi
 cat "$log"
+if [ "$gtest" = 1 ] && [ "$status" = 0 ] &&
+    ! grep -Eq '^\[==========\] [0-9]+ tests? from [0-9]+ test suites? ran' "$log"; then
+    echo "wine-run: the program ended without GoogleTest's summary" >&2
+    status=1
+fi
 exit $status
