@@ -17,8 +17,12 @@ bool CTimeCodeClock::UpdateFrameDuration(uint64_t rtStart, uint64_t rtEnd)
 {
     const int64_t start = static_cast<int64_t>(rtStart);
     const int64_t end = static_cast<int64_t>(rtEnd);
-    if (end > start)
-        m_rtFrameDuration = static_cast<int64_t>(rtEnd - rtStart);
+    // A difference beyond 63 bits (a sentinel or corrupt time) wraps to a
+    // negative value, which would give later frames a negative index: only a
+    // positive duration is usable.
+    const int64_t duration = static_cast<int64_t>(rtEnd - rtStart);
+    if (end > start && duration > 0)
+        m_rtFrameDuration = duration;
     if (m_rtFrameDuration == 0)
         m_rtFrameDuration = kDefaultFrameDuration;
     m_rtHalfDuration = m_rtFrameDuration / 2;

@@ -79,6 +79,12 @@ TEST(TimeCodeClock, DurationCarriesOverFramesWithoutUsableEnd)
     EXPECT_EQ(clock.m_rtFrameDuration, 400000);
     clock.UpdateFrameDuration(0, 333333);
     EXPECT_EQ(clock.m_rtHalfDuration, 166666) << "odd duration halves by truncation";
+    // A difference beyond 63 bits wraps to -1: no usable end either.
+    clock.UpdateFrameDuration(uint64_t{1} << 63, (uint64_t{1} << 63) - 1);
+    EXPECT_EQ(clock.m_rtFrameDuration, 333333);
+    clock.UpdateFrameDuration(14000000, 14000000);
+    clock.FormatTimeCode(14000000);
+    EXPECT_EQ(Narrow(clock.m_szTimeCode), "00:00:01.12");
 }
 
 TEST(TimeCodeClock, FormatGuardsAZeroDuration)
