@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <limits>
 #include <string>
 
@@ -51,6 +49,10 @@ TEST(TimeCodeClock, WorkedExamplesFromAFreshClock)
         {10000000, 9000000, 666667, 333333, "00:00:01.00"},
         // Above 100 frames per second the index has three digits.
         {1230000, 1240000, 10000, 5000, "00:00:00.123"},
+        // The exact boundary at 30 frames per second: the middle of the frame
+        // reaches the whole second, or falls one unit short of it.
+        {9833334, 9833334 + 333333, 333333, 166666, "00:00:01.00"},
+        {9833333, 9833333 + 333333, 333333, 166666, "00:00:00.30"},
         // A duration that does not divide a second: truncated, not rounded.
         {9999990 - 166666, 9999990 - 166666 + 333334, 333334, 166667, "00:00:00.29"},
     };
@@ -143,14 +145,9 @@ TEST(TimeCodeClock, LargestSupportedTime)
 {
     CTimeCodeClock clock;
     clock.UpdateFrameDuration(0, 1);
-    // (2^63 - 1) / 10^7 seconds: only the low 32 bits of the seconds count.
-    const uint64_t t = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
-    const int32_t length = clock.FormatTimeCode(t);
-    const uint64_t wholeSeconds = t / 10000000;
-    const uint32_t low = static_cast<uint32_t>(wholeSeconds);
-    char expected[64];
-    std::snprintf(expected, sizeof(expected), "%02u:%02u:%02u.%02d", low / 3600, (low / 60) % 60, low % 60,
-                  static_cast<int>(t % 10000000));
-    EXPECT_EQ(Narrow(clock.m_szTimeCode), expected);
-    EXPECT_EQ(length, static_cast<int32_t>(std::strlen(expected)));
+    // (2^63 - 1) / 10^7 = 922,337,203,685 s, of which only the low 32 bits
+    // (3,214,202,341 s) count; the remainder 4,775,807 over a duration of 1.
+    const int32_t length = clock.FormatTimeCode(static_cast<uint64_t>(std::numeric_limits<int64_t>::max()));
+    EXPECT_EQ(Narrow(clock.m_szTimeCode), "892833:59:01.4775807");
+    EXPECT_EQ(length, 20);
 }
