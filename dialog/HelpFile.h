@@ -4,9 +4,9 @@
 #include <windows.h>
 
 // Makes g_bstrHelpFile from the module's path (its extension replaced by
-// "chm") once, at process attach. Leaves it alone when it is already set or
-// hInstance is null; leaves it empty when the path is longer than 256 units
-// or has no extension dot.
+// "chm", or ".chm" added) once, at process attach. Leaves it alone when it is
+// already set or hInstance is null; leaves it empty when the path is longer
+// than 256 units.
 void MakeHelpFilePath(HINSTANCE hInstance);
 
 // Frees g_bstrHelpFile at process detach.

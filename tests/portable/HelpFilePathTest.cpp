@@ -27,10 +27,11 @@ struct PathBuffer
 } // namespace
 
 // The answer and the buffer afterwards; a refusal leaves the buffer as it was.
-TEST(HelpFilePath, ReplacesTheTextAfterTheLastDot)
+TEST(HelpFilePath, ReplacesOrAddsTheFileNamesExtension)
 {
     const std::string longest = "C:\\" + std::string(249, 'a') + ".dll"; // 256 units
     const std::string tooLong = "C:\\" + std::string(250, 'a') + ".dll"; // 257 units
+    const std::string longestBare = "C:\\" + std::string(253, 'a');    // 256 units
     ASSERT_EQ(longest.size(), 256u);
     constexpr size_t kWhole = SIZE_MAX;
     const struct
@@ -45,12 +46,13 @@ TEST(HelpFilePath, ReplacesTheTextAfterTheLastDot)
         {longest, kWhole, true, "C:\\" + std::string(249, 'a') + ".chm", "the longest path"},
         {tooLong, kWhole, false, tooLong, "one unit too long"},
         {"C:\\Plugins\\Ferrowind.dll", kWhole, true, "C:\\Plugins\\Ferrowind.chm", "the extension"},
-        {"C:\\my.plugins\\Ferrowind", kWhole, true, "C:\\my.chm", "a dot in a folder name"},
+        {"C:\\my.plugins\\Ferrowind", kWhole, true, "C:\\my.plugins\\Ferrowind.chm", "a dot in a folder name"},
+        {longestBare, kWhole, true, longestBare + ".chm", "the longest path without an extension"},
         {"C:\\x.", kWhole, true, "C:\\x.chm", "a trailing dot"},
         {"C:\\a.b.dll", kWhole, true, "C:\\a.b.chm", "two dots"},
-        {"C:\\Plugins\\Ferrowind", kWhole, false, "C:\\Plugins\\Ferrowind", "no dot"},
-        {".dll", kWhole, false, ".dll", "position 0 is never examined"},
-        {"C:\\Plugins\\Ferrowind.dll", 10, false, "C:\\Plugins\\Ferrowind.dll", "the dot lies beyond n"},
+        {"C:\\Plugins\\Ferrowind", kWhole, true, "C:\\Plugins\\Ferrowind.chm", "no dot"},
+        {".dll", kWhole, true, ".dll.chm", "position 0 is never examined"},
+        {"C:\\Plugins\\Ferrowind.dll", 10, true, "C:\\Plugins.chm", "the dot lies beyond n"},
     };
     for (const auto& c : kCases)
     {
