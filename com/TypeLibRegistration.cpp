@@ -2,11 +2,13 @@
 
 #include <oleauto.h>
 
+#include <cstdio>
 #include <cwchar>
 
 #include "com/ComPtr.h"
 #include "com/HResult.h"
 #include "com/Registrar.h"
+#include "com/Win32Handle.h"
 
 namespace
 {
@@ -56,11 +58,50 @@ public:
     CTypeLibAttr& operator=(const CTypeLibAttr&) = delete;
     TLIBATTR** put() { return &m_pAttr; }
     const TLIBATTR* operator->() const { return m_pAttr; }
+    const TLIBATTR& operator*() const { return *m_pAttr; }
 
 private:
     ITypeLib* m_pTypeLib;
     TLIBATTR* m_pAttr = nullptr;
 };
+
+const wchar_t* PlatformKeyName(SYSKIND syskind) noexcept
+{
+    switch (syskind)
+    {
+    case SYS_WIN16:
+        return L"win16";
+    case SYS_MAC:
+        return L"mac";
+    case SYS_WIN64:
+        return L"win64";
+    default:
+        return L"win32";
+    }
+}
+
+// Whether the library is recorded for its platform: the key the service
+// writes the library's path in, TypeLib\{LIBID}\major.minor\lcid\platform,
+// looked for machine-wide and for the current user (Wine 8 records a per-user
+// library machine-wide). A key that cannot be named counts as recorded.
+bool IsTypeLibRecorded(const TLIBATTR& attr) noexcept
+{
+    WCHAR szLibId[40] = {};
+    if (StringFromGUID2(attr.guid, szLibId, ARRAYSIZE(szLibId)) == 0)
+        return true;
+    WCHAR szKey[160] = {};
+    if (swprintf(szKey, ARRAYSIZE(szKey), L"Software\\Classes\\TypeLib\\%ls\\%x.%x\\%lx\\%ls", szLibId,
+                 attr.wMajorVerNum, attr.wMinorVerNum, static_cast<unsigned long>(attr.lcid),
+                 PlatformKeyName(attr.syskind)) <= 0)
+        return true;
+    for (HKEY hRoot : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+    {
+        CRegKeyHandle hKey;
+        if (RegOpenKeyExW(hRoot, szKey, 0, KEY_READ, hKey.put()) != ERROR_FILE_NOT_FOUND)
+            return true;
+    }
+    return false;
+}
 } // namespace
 
 HRESULT LoadModuleTypeLib(HMODULE hModule, ITypeLib** ppTypeLib, WCHAR (&szLoadedFrom)[MAX_PATH]) noexcept
@@ -147,10 +188,17 @@ HRESULT UnregisterModuleTypeLib(HMODULE hModule, bool bPerUser) noexcept
 
     CTypeLibAttr attr(spTypeLib.get());
     RETURN_IF_FAILED(spTypeLib->GetLibAttr(attr.put()));
-    if (bPerUser)
-    {
-        if (auto pfn = FindOleAutomationExport<PFN_UNREGISTERTYPELIBFORUSER>("UnRegisterTypeLibForUser"))
-            return pfn(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
-    }
-    return UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
+    HRESULT hr = E_FAIL;
+    auto pfnForUser =
+        bPerUser ? FindOleAutomationExport<PFN_UNREGISTERTYPELIBFORUSER>("UnRegisterTypeLibForUser") : nullptr;
+    if (pfnForUser != nullptr)
+        hr = pfnForUser(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
+    else
+        hr = UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
+    // A library that was not registered (removed by hand, by another build or
+    // by an earlier uninstall that stopped half way) is as good as removed, so
+    // that an uninstall can always finish.
+    if (FAILED(hr) && !IsTypeLibRecorded(*attr))
+        return S_OK;
+    return hr;
 }
