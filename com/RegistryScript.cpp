@@ -1,5 +1,7 @@
 #include "com/RegistryScript.h"
 
+#include <algorithm>
+
 #include <utility>
 
 namespace
@@ -365,9 +367,11 @@ int32_t RewriteForPerUser(RegScript& script) noexcept
             if (block.root != RegRoot::ClassesRoot)
                 continue;
             RegScriptNode classes;
+            classes.bNoRemove = true;
             classes.strName = u"Classes";
             classes.vecChildren = std::move(block.vecChildren);
             RegScriptNode software;
+            software.bNoRemove = true;
             software.strName = u"Software";
             software.vecChildren.push_back(std::move(classes));
             block.vecChildren.clear();
@@ -380,6 +384,27 @@ int32_t RewriteForPerUser(RegScript& script) noexcept
     catch (...)
     {
         return kHrOutOfMemory;
+    }
+}
+
+void RestrictToScope(RegScript& script, RegScope scope) noexcept
+{
+    if (scope == RegScope::Whole)
+        return;
+    const bool bKeepPerView = scope == RegScope::PerView;
+    for (RegScriptRootBlock& block : script.vecRoots)
+    {
+        std::vector<RegScriptNode>& nodes = block.vecChildren;
+        if (block.root != RegRoot::ClassesRoot)
+        {
+            if (bKeepPerView)
+                nodes.clear();
+            continue;
+        }
+        const auto itEnd = std::remove_if(nodes.begin(), nodes.end(), [&](const RegScriptNode& node) {
+            return EqualsIgnoringAsciiCase(node.strName, u"CLSID") != bKeepPerView;
+        });
+        nodes.erase(itEnd, nodes.end());
     }
 }
 

@@ -122,8 +122,22 @@ constexpr unsigned kMaxScriptDepth = 64;
 int32_t ParseRegistryScript(std::u16string_view strText, RegScript& script) noexcept;
 
 // Moves every class-root block under HKEY_CURRENT_USER, key Software, key
-// Classes. The two added keys carry no qualifier.
+// Classes. The two added keys are NoRemove: they belong to the system.
 int32_t RewriteForPerUser(RegScript& script) noexcept;
+
+// The keys of a class root that a run touches. On a 64-bit system each
+// architecture has its own view of CLSID, while the other keys (ProgIDs,
+// AppID) may be one key seen from both views.
+enum class RegScope : uint8_t
+{
+    Whole,
+    PerView, // the CLSID key alone
+    Shared,  // every key but CLSID
+};
+
+// Keeps in each class-root block only the top-level keys of the scope. Blocks
+// of other roots count as shared.
+void RestrictToScope(RegScript& script, RegScope scope) noexcept;
 
 // Key names a ForceRemove never deletes.
 bool IsProtectedKeyName(std::u16string_view strName) noexcept;

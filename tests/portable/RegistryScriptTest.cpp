@@ -344,11 +344,13 @@ TEST(RewriteForPerUser, MovesOnlyTheClassRootUnderSoftwareClasses)
         ASSERT_EQ(block.vecChildren.size(), 1u);
         const RegScriptNode& software = block.vecChildren[0];
         EXPECT_EQ(software.strName, u"Software");
-        EXPECT_FALSE(software.bNoRemove || software.bForceRemove || software.bHasData || software.bIsValue);
+        EXPECT_TRUE(software.bNoRemove);
+        EXPECT_FALSE(software.bForceRemove || software.bHasData || software.bIsValue);
         ASSERT_EQ(software.vecChildren.size(), 1u);
         const RegScriptNode& classes = software.vecChildren[0];
         EXPECT_EQ(classes.strName, u"Classes");
-        EXPECT_FALSE(classes.bNoRemove || classes.bForceRemove || classes.bHasData || classes.bIsValue);
+        EXPECT_TRUE(classes.bNoRemove);
+        EXPECT_FALSE(classes.bForceRemove || classes.bHasData || classes.bIsValue);
         ASSERT_EQ(classes.vecChildren.size(), 1u);
     }
     EXPECT_EQ(script.vecRoots[0].vecChildren[0].vecChildren[0].vecChildren[0].strName, u"A");

@@ -200,14 +200,14 @@ TEST_F(RegistryWalk, PerUserRunsLandUnderCurrentUserClasses)
     EXPECT_EQ(m_reg.Rows(), m_baseline);
 }
 
-TEST_F(RegistryWalk, PerUserUnregisterRemovesSoftwareAndClassesOnlyWhenEmpty)
+TEST_F(RegistryWalk, PerUserUnregisterNeverRemovesSoftwareOrClasses)
 {
     CInMemoryRegistry reg;
     ASSERT_EQ(RunText(reg, u"HKCR { Ferrowind.X = s 'x' }", true, true), kHrOk);
     EXPECT_EQ(reg.Rows(), Rows({"HKCU\\Software", "HKCU\\Software\\Classes", "HKCU\\Software\\Classes\\Ferrowind.X",
                                 "HKCU\\Software\\Classes\\Ferrowind.X @=\"x\""}));
     ASSERT_EQ(RunText(reg, u"HKCR { Ferrowind.X = s 'x' }", false, true), kHrOk);
-    EXPECT_TRUE(reg.Rows().empty());
+    EXPECT_EQ(reg.Rows(), Rows({"HKCU\\Software", "HKCU\\Software\\Classes"}));
 
     reg.AddKey(RegRoot::CurrentUser, u"Software\\Classes\\.txt");
     ASSERT_EQ(RunText(reg, u"HKCR { Ferrowind.X }", true, true), kHrOk);
