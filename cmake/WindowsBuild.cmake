@@ -12,6 +12,9 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
 else()
     set(FERROWIND_ARCH 32)
     set(FERROWIND_WINE_WINDOWS_DIR /usr/lib/i386-linux-gnu/wine/i386-windows)
+    # The .def files name the exports undecorated; the linker finds their
+    # __stdcall definitions (DllInstall@8, ...) by itself.
+    add_link_options(-Wl,--enable-stdcall-fixup)
 endif()
 
 set(FERROWIND_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)

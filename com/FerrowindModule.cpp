@@ -8,6 +8,7 @@
 #include "com/Registrar.h"
 #include "com/SMPTEFrameDraw.h"
 #include "com/TypeLibRegistration.h"
+#include "com/Win32Handle.h"
 
 namespace
 {
@@ -15,11 +16,70 @@ constexpr GUID kLibIdFerrowindLib = {0x6E7FDFA9, 0x9415, 0x40DC, {0x98, 0xFB, 0x
 constexpr CLSID kClsidSMPTEFrameDraw = {0x7755CDB1, 0x91E2, 0x41C5, {0x9B, 0x9C, 0x1F, 0x66, 0x9C, 0xE3, 0x6F, 0x30}};
 constexpr char16_t kAppId[] = u"{7DC31AD9-C10D-44A6-A01D-559A1539D177}";
 
+// On a 64-bit system the module of each architecture registers in its own
+// registry view: this answers the other one (the 32-bit view for a 64-bit
+// module, the 64-bit view for a 32-bit module there), or 0 on a system with
+// a single view.
+REGSAM OtherRegistryView() noexcept
+{
+#ifdef _WIN64
+    return KEY_WOW64_32KEY;
+#else
+    BOOL bWow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &bWow64) && bWow64 ? KEY_WOW64_64KEY : 0;
+#endif
+}
+
+// Whether another module still serves the class from the other view: its
+// server key in the class root this run works on names a module other than
+// this one. Where a root has one view for both (Wine's per-user classes),
+// the key found is this module's own.
+bool OtherViewServesClass(REGSAM samOther) noexcept
+{
+    static constexpr wchar_t kServerKey[] =
+        L"Software\\Classes\\CLSID\\{7755CDB1-91E2-41c5-9B9C-1F669CE36F30}\\InprocServer32";
+    CRegKeyHandle hKey;
+    if (RegOpenKeyExW(g_bPerUserRegistration ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, kServerKey, 0,
+                      KEY_READ | samOther, hKey.put()) != ERROR_SUCCESS)
+        return false;
+    WCHAR szServer[MAX_PATH + 1] = {};
+    DWORD cbServer = sizeof(szServer) - sizeof(WCHAR);
+    DWORD dwType = 0;
+    if (RegQueryValueExW(hKey.get(), nullptr, nullptr, &dwType, reinterpret_cast<BYTE*>(szServer), &cbServer) !=
+            ERROR_SUCCESS ||
+        (dwType != REG_SZ && dwType != REG_EXPAND_SZ))
+        return true;
+    WCHAR szOwn[MAX_PATH];
+    if (FAILED(GetModulePath(g_hInstance, szOwn)))
+        return true;
+    return CompareStringOrdinal(szServer, -1, szOwn, -1, TRUE) != CSTR_EQUAL;
+}
+
+// Unregisters a script without breaking the other architecture's
+// registration: while the other view still serves the class, only this
+// view's CLSID key goes, and the ProgIDs and the AppID, which the views may
+// share, stay. The last architecture out removes them, from both views, since
+// a system may also keep them once per view.
+HRESULT UnregisterBesideOtherView(UINT nResourceId, const ReplacementList& replacements)
+{
+    const REGSAM samOther = OtherRegistryView();
+    if (samOther != 0 && OtherViewServesClass(samOther))
+        return RunRegistryScript(g_hInstance, nResourceId, false, g_bPerUserRegistration, replacements,
+                                 RegScope::PerView);
+    RETURN_IF_FAILED(RunRegistryScript(g_hInstance, nResourceId, false, g_bPerUserRegistration, replacements));
+    if (samOther == 0)
+        return S_OK;
+    return RunRegistryScript(g_hInstance, nResourceId, false, g_bPerUserRegistration, replacements, RegScope::Shared,
+                             samOther);
+}
+
 HRESULT UpdateRegistrySMPTEFrameDraw(bool bRegister)
 {
     ReplacementList replacements;
     RETURN_IF_FAILED(g_pModule->AddCommonReplacements(replacements));
-    return RunRegistryScript(g_hInstance, IDR_SMPTEFRAMEDRAW, bRegister, g_bPerUserRegistration, replacements);
+    if (!bRegister)
+        return UnregisterBesideOtherView(IDR_SMPTEFRAMEDRAW, replacements);
+    return RunRegistryScript(g_hInstance, IDR_SMPTEFRAMEDRAW, true, g_bPerUserRegistration, replacements);
 }
 
 // Remembers the calling thread's locale and switches it to the system
@@ -102,7 +162,9 @@ HRESULT CFerrowindModule::UpdateRegistryAppId(bool bRegister)
     ReplacementList replacements;
     RETURN_HR_IF(E_OUTOFMEMORY, !replacements.Add(u"APPID", kAppId));
     RETURN_IF_FAILED(AddCommonReplacements(replacements));
-    return RunRegistryScript(g_hInstance, kAppIdScriptId, bRegister, g_bPerUserRegistration, replacements);
+    if (!bRegister)
+        return UnregisterBesideOtherView(kAppIdScriptId, replacements);
+    return RunRegistryScript(g_hInstance, kAppIdScriptId, true, g_bPerUserRegistration, replacements);
 }
 
 HRESULT CFerrowindModule::DllRegisterServer()

@@ -72,17 +72,17 @@ HRESULT GetModulePath(HMODULE hModule, WCHAR (&szPath)[MAX_PATH]) noexcept
 }
 
 HRESULT RunRegistryScript(HMODULE hModule, UINT nResourceId, bool bRegister, bool bPerUser,
-                          const ReplacementList& extra) noexcept
+                          const ReplacementList& extra, RegScope scope, REGSAM samView) noexcept
 {
     WCHAR szPath[MAX_PATH];
     const HRESULT hr = GetModulePath(hModule, szPath);
     if (FAILED(hr))
         return hr;
-    return RunRegistryScriptAt(szPath, nResourceId, bRegister, bPerUser, extra);
+    return RunRegistryScriptAt(szPath, nResourceId, bRegister, bPerUser, extra, scope, samView);
 }
 
 HRESULT RunRegistryScriptAt(LPCWSTR pszModulePath, UINT nResourceId, bool bRegister, bool bPerUser,
-                            const ReplacementList& extra) noexcept
+                            const ReplacementList& extra, RegScope scope, REGSAM samView) noexcept
 {
     if (pszModulePath == nullptr)
         return E_INVALIDARG;
@@ -111,6 +111,6 @@ HRESULT RunRegistryScriptAt(LPCWSTR pszModulePath, UINT nResourceId, bool bRegis
     if (FAILED(hr))
         return hr;
 
-    CWin32Registry registry;
-    return RunRegistryScriptText(strText, replacements, bRegister, bPerUser, registry);
+    CWin32Registry registry(samView);
+    return RunRegistryScriptText(strText, replacements, bRegister, bPerUser, registry, scope);
 }

@@ -25,11 +25,15 @@ HRESULT HResultFromLastError() noexcept;
 // step, E_OUTOFMEMORY, E_INVALIDARG when `extra` leaves no room for the two
 // module variables, DISP_E_EXCEPTION or E_FAIL for the script text, or
 // HRESULT_FROM_WIN32 of a registry error (a failed registration has had its
-// root block removed again).
+// root block removed again). scope limits the class-root keys the run
+// touches; samView (0, KEY_WOW64_32KEY or KEY_WOW64_64KEY) is the registry
+// view it works in, 0 being the process's own.
 HRESULT RunRegistryScript(HMODULE hModule, UINT nResourceId, bool bRegister, bool bPerUser,
-                          const ReplacementList& extra) noexcept;
+                          const ReplacementList& extra, RegScope scope = RegScope::Whole,
+                          REGSAM samView = 0) noexcept;
 
 // The same for a module given by its path, which then is the Module value.
 // A path of MAX_PATH units or more answers 0x8007007A, as from the module.
 HRESULT RunRegistryScriptAt(LPCWSTR pszModulePath, UINT nResourceId, bool bRegister, bool bPerUser,
-                            const ReplacementList& extra) noexcept;
+                            const ReplacementList& extra, RegScope scope = RegScope::Whole,
+                            REGSAM samView = 0) noexcept;

@@ -205,7 +205,7 @@ int32_t UnregisterScript(IRegistryOps& reg, const RegScript& script) noexcept
 }
 
 int32_t RunRegistryScriptText(std::u16string_view strText, const ReplacementList& replacements, bool bRegister,
-                              bool bPerUser, IRegistryOps& reg) noexcept
+                              bool bPerUser, IRegistryOps& reg, RegScope scope) noexcept
 {
     std::u16string strSubstituted;
     int32_t hr = SubstituteVariables(strText, replacements, strSubstituted);
@@ -215,6 +215,7 @@ int32_t RunRegistryScriptText(std::u16string_view strText, const ReplacementList
     hr = ParseRegistryScript(strSubstituted, script);
     if (HrFailed(hr))
         return hr;
+    RestrictToScope(script, scope);
     if (bPerUser)
     {
         hr = RewriteForPerUser(script);

@@ -60,8 +60,9 @@ int32_t RegisterScript(IRegistryOps& reg, const RegScript& script) noexcept;
 // "file not found" ends the run with HRESULT_FROM_WIN32 of its code.
 int32_t UnregisterScript(IRegistryOps& reg, const RegScript& script) noexcept;
 
-// The whole run of one script text: substitute the variables, parse, move the
-// class root under the current user when bPerUser, then walk. Nothing is
-// written when substitution or parsing fails.
+// The whole run of one script text: substitute the variables, parse, keep the
+// class-root keys of the scope, move the class root under the current user
+// when bPerUser, then walk. Nothing is written when substitution or parsing
+// fails.
 int32_t RunRegistryScriptText(std::u16string_view strText, const ReplacementList& replacements, bool bRegister,
-                              bool bPerUser, IRegistryOps& reg) noexcept;
+                              bool bPerUser, IRegistryOps& reg, RegScope scope = RegScope::Whole) noexcept;

@@ -38,10 +38,11 @@ std::wstring ValueRow(const std::wstring& strKey, const std::wstring& strName, D
 }
 } // namespace
 
-void AppendRegistryTree(HKEY hRoot, const std::wstring& strPath, const std::wstring& strShown, Rows& rows)
+void AppendRegistryTree(HKEY hRoot, const std::wstring& strPath, const std::wstring& strShown, Rows& rows,
+                        REGSAM samView)
 {
     CRegKeyHandle hKey;
-    if (RegOpenKeyExW(hRoot, strPath.c_str(), 0, KEY_READ, hKey.put()) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(hRoot, strPath.c_str(), 0, KEY_READ | samView, hKey.put()) != ERROR_SUCCESS)
         return;
     rows.push_back(strShown);
     for (DWORD nIndex = 0;; ++nIndex)
@@ -67,7 +68,7 @@ void AppendRegistryTree(HKEY hRoot, const std::wstring& strPath, const std::wstr
         if (RegEnumKeyExW(hKey.get(), nIndex, szName, &cchName, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
         const std::wstring strChild(szName, cchName);
-        AppendRegistryTree(hRoot, strPath + L"\\" + strChild, strShown + L"\\" + strChild, rows);
+        AppendRegistryTree(hRoot, strPath + L"\\" + strChild, strShown + L"\\" + strChild, rows, samView);
     }
 }
 
@@ -77,10 +78,16 @@ bool KeyExists(HKEY hRoot, const std::wstring& strPath)
     return RegOpenKeyExW(hRoot, strPath.c_str(), 0, KEY_READ, hKey.put()) == ERROR_SUCCESS;
 }
 
-void RemoveRegistryTree(HKEY hRoot, const std::wstring& strPath)
+void RemoveRegistryTree(HKEY hRoot, const std::wstring& strPath, REGSAM samView)
 {
-    if (RegDeleteTreeW(hRoot, strPath.c_str()) == ERROR_SUCCESS)
-        RegDeleteKeyW(hRoot, strPath.c_str());
+    {
+        CRegKeyHandle hKey;
+        if (RegOpenKeyExW(hRoot, strPath.c_str(), 0, KEY_ALL_ACCESS | samView, hKey.put()) != ERROR_SUCCESS)
+            return;
+        if (RegDeleteTreeW(hKey.get(), nullptr) != ERROR_SUCCESS)
+            return;
+    }
+    RegDeleteKeyExW(hRoot, strPath.c_str(), samView, 0);
 }
 
 Rows Sorted(Rows rows)
@@ -89,11 +96,11 @@ Rows Sorted(Rows rows)
     return rows;
 }
 
-Rows OwnRows(HKEY hRoot, const std::wstring& strClasses)
+Rows OwnRows(HKEY hRoot, const std::wstring& strClasses, REGSAM samView)
 {
     Rows rows;
     for (const std::wstring& strKey : kOwnKeys)
-        AppendRegistryTree(hRoot, strClasses + strKey, strKey, rows);
+        AppendRegistryTree(hRoot, strClasses + strKey, strKey, rows, samView);
     return Sorted(rows);
 }
 
@@ -136,10 +143,10 @@ Rows EntryRows(const std::wstring& strModule)
     });
 }
 
-void RemoveOwnKeys(HKEY hRoot, const std::wstring& strClasses)
+void RemoveOwnKeys(HKEY hRoot, const std::wstring& strClasses, REGSAM samView)
 {
     for (const std::wstring& strKey : kOwnKeys)
-        RemoveRegistryTree(hRoot, strClasses + strKey);
+        RemoveRegistryTree(hRoot, strClasses + strKey, samView);
 }
 
 std::string Narrow(const Rows& rows)

@@ -98,9 +98,9 @@ bool CLoadedServer::Unload()
     return GetModuleHandleW(m_strPath.c_str()) == nullptr;
 }
 
-Rows OwnRows(HKEY hRoot)
+Rows OwnRows(HKEY hRoot, REGSAM samView)
 {
-    return OwnRows(hRoot, kClassesKey);
+    return OwnRows(hRoot, kClassesKey, samView);
 }
 
 Rows TypeLibRows(HKEY hRoot)
@@ -152,12 +152,13 @@ void CRegistryCleanup::RemoveAll()
 {
     for (HKEY hRoot : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
     {
-        RemoveOwnKeys(hRoot, kClassesKey);
+        for (REGSAM samView : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
+            RemoveOwnKeys(hRoot, kClassesKey, samView);
         RemoveRegistryTree(hRoot, kClassesKey + TypeLibKey());
     }
 }
 
-DWORD RunProgram(const std::wstring& strCommandLine, std::string* pstrOutput)
+DWORD RunProgram(const std::wstring& strCommandLine, std::string* pstrOutput, DWORD dwTimeoutMs)
 {
     WCHAR szTemp[MAX_PATH] = {};
     WCHAR szOutput[MAX_PATH] = {};
@@ -178,8 +179,10 @@ DWORD RunProgram(const std::wstring& strCommandLine, std::string* pstrOutput)
     DWORD dwExit = static_cast<DWORD>(-1);
     if (CreateProcessW(nullptr, strMutable.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
     {
-        WaitForSingleObject(pi.hProcess, 60000);
-        GetExitCodeProcess(pi.hProcess, &dwExit);
+        if (WaitForSingleObject(pi.hProcess, dwTimeoutMs) == WAIT_OBJECT_0)
+            GetExitCodeProcess(pi.hProcess, &dwExit);
+        else
+            TerminateProcess(pi.hProcess, static_cast<UINT>(-1));
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
     }

@@ -62,14 +62,15 @@ constexpr wchar_t kClassesKey[] = L"Software\\Classes\\";
 // live in (the keys themselves, their values and whatever lies beneath them),
 // sorted. One row per key ("Key"), per default value ("Key @=\"text\"") and
 // per named value ("Key [Name]=\"text\"").
-Rows OwnRows(HKEY hRoot);
+Rows OwnRows(HKEY hRoot, REGSAM samView = 0);
 // The type library's entries under hRoot's TypeLib\{LIBID}, sorted.
 Rows TypeLibRows(HKEY hRoot);
 // What the type-library service writes for the library in strModule.
 Rows ExpectedTypeLibRows(const std::wstring& strModule);
 
 
-// Removes every entry registration can write, under both class roots, and
+// Removes every entry registration can write, under both class roots and in
+// both registry views, and
 // the empty AppID and CLSID keys of the per-user root that a test's
 // registration created. Construct before a test, and again it runs after it.
 class CRegistryCleanup
@@ -87,5 +88,6 @@ private:
 };
 
 // Runs a program of the prefix and answers its exit code (or -1 when it did
-// not start); its standard output goes to pstrOutput when given.
-DWORD RunProgram(const std::wstring& strCommandLine, std::string* pstrOutput = nullptr);
+// not start or did not end within dwTimeoutMs); its standard output goes to
+// pstrOutput when given.
+DWORD RunProgram(const std::wstring& strCommandLine, std::string* pstrOutput = nullptr, DWORD dwTimeoutMs = 60000);
