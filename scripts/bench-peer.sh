@@ -18,12 +18,21 @@
 #     included: the wall time of a run with it less that of a run without.
 # The ratio compares the engine with the drawing alone.
 #
-#   scripts/bench-peer.sh [frames per run]     (default 300)
+#   scripts/bench-peer.sh [--arch 32|64|both] [frames per run]   (default 300)
+#
+# The engine is measured for each architecture asked for: by default the
+# 64-bit DLL, and the 32-bit one too where the kernel runs 32-bit programs
+# itself (under an emulator its times would mean nothing).
 #
 # Installs ffmpeg (Debian's package) when it is missing; run it as root then.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FERROWIND_BUILD:-$root/build}
+archs=""
+if [ "${1:-}" = --arch ]; then
+    case $2 in 32 | 64) archs=$2 ;; both) archs="64 32" ;; *) echo "bench-peer: --arch 32|64|both" >&2; exit 2 ;; esac
+    shift 2
+fi
 frames=${1:-300}
 repeats=3
 font=/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf
@@ -40,24 +49,37 @@ if ! command -v ffmpeg >/dev/null 2>&1; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends ffmpeg
 fi
 
-cmake -S "$root" -B "$build/win" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
-cmake --build "$build/win" -j "$jobs" --target ferrowind-bench
+if [ -z "$archs" ]; then
+    archs=64
+    case $("$root/scripts/arch32.sh" probe) in
+    native*) archs="64 32" ;;
+    *) echo "bench-peer: 32-bit not measured: the kernel does not run 32-bit programs itself" ;;
+    esac
+fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # The engine: frames per round of ferrowind-bench, which runs five rounds and
-# prints the median per size.
+# prints the median per size; one line per architecture and size.
 per_round=$(( (frames + 4) / 5 ))
-"$root/scripts/wine-run.sh" "$build/win/wineprefix" "$build/win/tools/bench/ferrowind-bench.exe" "$per_round" \
-    >"$work/engine.txt"
-awk '/^[0-9]+ x [0-9]+ / && $4 != "failed" { print $1 "x" $3, $4, $5 }' "$work/engine.txt" >"$work/engine.tsv"
-if [ ! -s "$work/engine.tsv" ]; then
-    cat "$work/engine.txt" >&2
-    echo "bench-peer: ferrowind-bench gave no figures" >&2
-    exit 1
-fi
+: >"$work/engine.tsv"
+for arch in $archs; do
+    if [ "$arch" = 64 ]; then tree=win64 toolchain=mingw-x86_64; else tree=win toolchain=mingw-i686; fi
+    cmake -S "$root" -B "$build/$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain.cmake" >/dev/null
+    cmake --build "$build/$tree" -j "$jobs" --target ferrowind-bench
+    "$root/scripts/wine-run.sh" --arch "$arch" "$build/$tree/wineprefix" \
+        "$build/$tree/tools/bench/ferrowind-bench.exe" "$per_round" >"$work/engine-$arch.txt"
+    awk -v arch="$arch" '/^[0-9]+ x [0-9]+ / && $4 != "failed" { print $1 "x" $3, arch, $4, $5 }' \
+        "$work/engine-$arch.txt" >>"$work/engine.tsv"
+    if ! grep -q " $arch " "$work/engine.tsv"; then
+        cat "$work/engine-$arch.txt" >&2
+        echo "bench-peer: ferrowind-bench ($arch-bit) gave no figures" >&2
+        exit 1
+    fi
+done
+sort -t x -k1,1n -s "$work/engine.tsv" >"$work/engine-sorted.tsv"
 
 # "user-seconds wall-seconds" of one ffmpeg run over frames of size $1 read
 # from the raw file $2, from its -benchmark line; the other arguments are
@@ -100,9 +122,20 @@ while [ $i -lt $stacked ]; do
     i=$((i + 1))
 done
 
-printf '%-11s  %14s  %14s  %14s  %18s  %16s\n' "frame" "Ferrowind (ms)" "GDI+ text (ms)" "drawtext (ms)" \
-    "Ferrowind/drawtext" "in pipeline (ms)"
-while read -r size engine_ms bare_ms; do
+printf '%-11s  %6s  %14s  %14s  %14s  %18s  %16s\n' "frame" "DLL" "Ferrowind (ms)" "GDI+ text (ms)" \
+    "drawtext (ms)" "Ferrowind/drawtext" "in pipeline (ms)"
+last_size=""
+while read -r size arch engine_ms bare_ms; do
+    if [ "$size" = "$last_size" ]; then
+        # The other architecture at the same size: ffmpeg's figures stand.
+        awk -v size="$size" -v arch="$arch" -v engine="$engine_ms" -v bare="$bare_ms" -v peer="$peer_ms" 'BEGIN {
+            label = size; sub("x", " x ", label)
+            printf "%-11s  %6s  %14.3f  %14.3f  %14s  %18s  %16s\n", label, arch "-bit", engine, bare, "",
+                (peer > 0) ? sprintf("%.2f", engine / peer) : "-", ""
+        }'
+        continue
+    fi
+    last_size=$size
     raw="$work/$size.raw"
     # One frame of a test picture as raw BGRA.
     ffmpeg -hide_banner -nostdin -loglevel error -f lavfi -i "testsrc2=size=$size:rate=1" -frames:v 1 \
@@ -113,18 +146,21 @@ while read -r size engine_ms bare_ms; do
     plain_wall=$(fastest 2 run_ffmpeg "$size" "$raw" $n -f null -)
     text_wall=$(fastest 2 run_ffmpeg "$size" "$raw" $n -vf "$drawtext" -f null -)
     rm -f "$raw"
-    awk -v size="$size" -v engine="$engine_ms" -v bare="$bare_ms" -v n="$frames" \
-        -v box="$box_cpu" -v text="$text_cpu" -v plain="$plain_wall" -v wall="$text_wall" -v k="$stacked" 'BEGIN {
+    peer_ms=$(awk -v n="$frames" -v box="$box_cpu" -v text="$text_cpu" -v k="$stacked" \
+        'BEGIN { print (text - box) * 1000.0 / n / k }')
+    awk -v size="$size" -v arch="$arch" -v engine="$engine_ms" -v bare="$bare_ms" -v n="$frames" -v peer="$peer_ms" \
+        -v plain="$plain_wall" -v wall="$text_wall" 'BEGIN {
         label = size; sub("x", " x ", label)
-        peer = (text - box) * 1000.0 / n / k
         pipeline = (wall - plain) * 1000.0 / n
         if (peer > 0)
-            printf "%-11s  %14.3f  %14.3f  %14.3f  %18.2f  %16.3f\n", label, engine, bare, peer, engine / peer, pipeline
+            printf "%-11s  %6s  %14.3f  %14.3f  %14.3f  %18.2f  %16.3f\n", label, arch "-bit", engine, bare, peer,
+                engine / peer, pipeline
         else
-            printf "%-11s  %14.3f  %14.3f  %14s  %18s  %16.3f\n", label, engine, bare, "too small", "-", pipeline
+            printf "%-11s  %6s  %14.3f  %14.3f  %14s  %18s  %16.3f\n", label, arch "-bit", engine, bare, "too small", "-",
+                pipeline
     }'
-done <"$work/engine.tsv"
+done <"$work/engine-sorted.tsv"
 echo
-echo "Ferrowind: median time per frame of the drawing entry under Wine, 32 bits, anti-aliased;"
+echo "Ferrowind: median time per frame of the drawing entry under Wine (DLL: which architecture), 32 bits per pixel, anti-aliased;"
 echo "GDI+ text: a bare GdipDrawString of the same text in Wine's GDI+, the floor under the engine."
 echo "ffmpeg $(ffmpeg -version | awk 'NR == 1 { print $3 }'): $frames frames a run, fastest of $repeats runs, one thread."

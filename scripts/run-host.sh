@@ -1,12 +1,18 @@
 #!/bin/sh
-# Installs what is missing, builds the Windows tree and runs the reference
-# host under Wine through COM: regsvr32 registers Ferrowind.dll in the build
-# tree's prefix, the host finds it through its component category, creates it
-# with CoCreateInstance and draws a clip of 1280 x 720 frames through
+# Installs what is missing, builds a Windows tree and runs the reference host
+# under Wine through COM: regsvr32 registers Ferrowind.dll in the tree's
+# prefix, the host finds it through its component category, creates it with
+# CoCreateInstance and draws a clip of 1280 x 720 frames through
 # IWendleVideoDraw, writing a few frames and a contact sheet as PNG; then it
 # releases the plug-in and checks DllCanUnloadNow, and regsvr32 removes the
-# registration again. Arguments go to the host (see --help); without them it
-# draws its default scenario.
+# registration again.
+#
+#   scripts/run-host.sh [--arch 32|64] [host arguments...]
+#
+# --arch picks the DLL and host: 64 (the default) runs on every x86-64
+# machine; 32 needs a kernel that runs 32-bit programs, or else an emulator,
+# under which each Wine process takes about a minute. Other arguments go to
+# the host (see --help); without them it draws its default scenario.
 #
 # The registration is machine-wide in the private prefix: Wine 8 does not
 # merge per-user class registrations (HKCU\Software\Classes) into
@@ -15,33 +21,60 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FERROWIND_BUILD:-$root/build}
-out=$build/win/out
-prefix=$build/win/wineprefix
 jobs=$(nproc)
+arch=64
+if [ "${1:-}" = --arch ]; then
+    arch=${2:-}
+    shift 2
+fi
+case $arch in
+64) tree=win64 toolchain=mingw-x86_64 ;;
+32) tree=win toolchain=mingw-i686 ;;
+*) echo "run-host: --arch takes 32 or 64" >&2; exit 2 ;;
+esac
+out=$build/$tree/out
+prefix=$build/$tree/wineprefix
 
 "$root/scripts/setup.sh"
 
-cmake -S "$root" -B "$build/win" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
-cmake --build "$build/win" -j "$jobs" --target ferrowind-host Ferrowind ferrowind_help
+if [ "$arch" = 32 ]; then
+    how=$("$root/scripts/arch32.sh" probe)
+    case $how in
+    native*) ;;
+    *)
+        emulator=$("$root/scripts/arch32.sh" emulate-on)
+        case $emulator in
+        registered | present) echo "run-host: 32-bit programs run under an emulator here: expect minutes" ;;
+        *) echo "run-host: cannot run the 32-bit DLL: ${how#* }; emulation: $emulator" >&2; exit 1 ;;
+        esac
+        [ "$emulator" = registered ] && trap '"$root/scripts/arch32.sh" emulate-off' EXIT
+        ;;
+    esac
+fi
+
+cmake -S "$root" -B "$build/$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain.cmake" >/dev/null
+cmake --build "$build/$tree" -j "$jobs" --target ferrowind-host Ferrowind ferrowind_help
 
 # Wine's drive Z: is the Linux root.
-dll="Z:$(printf '%s' "$build/win/bin/Ferrowind.dll" | tr / '\\')"
-run() { "$root/scripts/wine-run.sh" "$prefix" "$@"; }
+dll="Z:$(printf '%s' "$build/$tree/bin/Ferrowind.dll" | tr / '\\')"
+run() { "$root/scripts/wine-run.sh" --arch "$arch" "$prefix" "$@"; }
 
 unregister() { run regsvr32 /s /u "$dll" || echo "regsvr32 /u failed" >&2; }
 run regsvr32 /s "$dll"
-printf "registered: %s\n" "$dll"
-trap unregister EXIT
+printf "registered the %s-bit DLL: %s\n" "$arch" "$dll"
+trap 'unregister; [ "${emulator:-}" = registered ] && "$root/scripts/arch32.sh" emulate-off; true' EXIT
 
 mkdir -p "$out"
 rm -f "$out"/*.png
 # The host writes into its working folder; Wine maps it to a drive path.
 # Relative file arguments (settings files) are taken from that folder too.
-(cd "$out" && run "$build/win/tools/refhost/ferrowind-host.exe" "$@")
+(cd "$out" && run "$build/$tree/tools/refhost/ferrowind-host.exe" "$@")
 
 trap - EXIT
 unregister
+[ "${emulator:-}" = registered ] && "$root/scripts/arch32.sh" emulate-off
 printf "unregistered: %s\n" "$dll"
+echo "ran the $arch-bit DLL and host ($tree)"
 echo "pictures: $out"
 ls -1 "$out"

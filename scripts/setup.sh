@@ -3,8 +3,12 @@
 # everything is present it only checks and returns.
 set -eu
 
-need_pkgs="g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 libwine-dev xvfb xauth \
-fonts-liberation cmake ninja-build clang libclang-rt-14-dev libgtest-dev googletest fp-utils"
+# wine64 runs the 64-bit tree on every x86-64 machine; wine32 the 32-bit
+# tree where the kernel runs 32-bit programs, and qemu-user-static where it
+# does not (slowly, for the side-by-side test only).
+need_pkgs="g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32:i386 wine64 libwine-dev \
+qemu-user-static xvfb xauth fonts-liberation cmake ninja-build gcc clang libclang-rt-14-dev libgtest-dev \
+googletest fp-utils"
 
 missing=""
 for p in $need_pkgs; do

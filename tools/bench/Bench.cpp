@@ -164,8 +164,8 @@ int main(int argc, char** argv)
     }
 
     const FrameSize sizes[] = {{640, 480}, {1920, 1080}, {3840, 2160}};
-    std::printf("32 bits per pixel, Arial 64 px, anti-aliased; median of %d frames per size\n\n",
-                kRounds * framesPerRound);
+    std::printf("%s DLL code; 32 bits per pixel, Arial 64 px, anti-aliased; median of %d frames per size\n\n",
+                sizeof(void*) == 8 ? "64-bit (x86-64)" : "32-bit (x86)", kRounds * framesPerRound);
     std::printf("%-11s  %22s  %22s  %6s\n", "frame", "GiveUpcomingFrame (ms)", "bare GdipDrawString (ms)",
                 "ratio");
     bool met = true;
