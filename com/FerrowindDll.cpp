@@ -6,7 +6,6 @@
 #include "com/ComModule.h"
 #include "com/FerrowindModule.h"
 #include "com/ModuleGlobals.h"
-#include "dialog/HelpFile.h"
 
 extern "C" {
 HRESULT WINAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv);

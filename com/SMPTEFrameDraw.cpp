@@ -103,7 +103,7 @@ STDMETHODIMP CSMPTEFrameDraw::HasSetupDialog(VARIANT_BOOL* pBool)
 
 STDMETHODIMP CSMPTEFrameDraw::ShowSetupDialog(VARIANT varHwndParent, LONG /*nLocaleID*/)
 {
-    return ShowSetupDialogFor(varHwndParent, m_pSettings);
+    return ShowSetupDialogFor(varHwndParent, m_pSettings, g_hInstance, g_bstrHelpFile);
 }
 
 // The held reference goes first, so passing the same pointer again is sound:

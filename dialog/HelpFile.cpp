@@ -1,10 +1,5 @@
 #include "dialog/HelpFile.h"
 
-#include <oleauto.h>
-
-#include "com/ModuleGlobals.h"
-#include "dialog/HelpFilePath.h"
-
 namespace
 {
 using HtmlHelpWFunction = HWND(WINAPI*)(HWND hWndCaller, LPCWSTR pszFile, UINT uCommand, DWORD_PTR dwData);
@@ -41,27 +36,6 @@ HtmlHelpWFunction LocateHtmlHelp()
     return pfn;
 }
 } // namespace
-
-void MakeHelpFilePath(HINSTANCE hInstance)
-{
-    if ((g_bstrHelpFile != nullptr && ::SysStringLen(g_bstrHelpFile) != 0) || hInstance == nullptr)
-        return;
-    wchar_t szPath[kModulePathUnits] = {};
-    const DWORD n = ::GetModuleFileNameW(hInstance, szPath, kModulePathRequest);
-    if (!HelpFilePathFromModulePath(szPath, n))
-        return;
-    BSTR bstrPath = ::SysAllocString(szPath);
-    if (bstrPath == nullptr)
-        return;
-    ::SysFreeString(g_bstrHelpFile);
-    g_bstrHelpFile = bstrPath;
-}
-
-void FreeHelpFilePath()
-{
-    ::SysFreeString(g_bstrHelpFile);
-    g_bstrHelpFile = nullptr;
-}
 
 void ShowHelpFile(const wchar_t* pszHelpFile)
 {

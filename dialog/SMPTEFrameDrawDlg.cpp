@@ -5,7 +5,6 @@
 
 #include <cstring>
 
-#include "com/ModuleGlobals.h"
 #include "dialog/DialogEdits.h"
 #include "dialog/HelpFile.h"
 #include "engine/BoundedFormat.h"
@@ -34,9 +33,9 @@ const CSMPTEFrameDrawDlg::MessageEntry CSMPTEFrameDrawDlg::kMessageMap[6] = {
     {WM_MOUSEMOVE, &CSMPTEFrameDrawDlg::OnMouseMove},     {WM_LBUTTONUP, &CSMPTEFrameDrawDlg::OnLButtonUp},
 };
 
-CSMPTEFrameDrawDlg::CSMPTEFrameDrawDlg()
+CSMPTEFrameDrawDlg::CSMPTEFrameDrawDlg(const wchar_t* pszHelpFile)
     : m_lfWork{}, m_crWork(0), m_rcLabel{}, m_rcPreview{}, m_ptDragOffset{}, m_hWndLabel(nullptr),
-      m_bDragging(false), m_nTrackPositionInitial(-1)
+      m_bDragging(false), m_pszHelpFile(pszHelpFile), m_nTrackPositionInitial(-1)
 {
     m_settings.SetDefaults();
 }
@@ -202,9 +201,7 @@ void CSMPTEFrameDrawDlg::OnFontButton()
 
 void CSMPTEFrameDrawDlg::OnHelp()
 {
-    if (g_bstrHelpFile == nullptr || ::SysStringLen(g_bstrHelpFile) == 0)
-        return;
-    ShowHelpFile(g_bstrHelpFile);
+    ShowHelpFile(m_pszHelpFile);
 }
 
 void CSMPTEFrameDrawDlg::InitPreview()

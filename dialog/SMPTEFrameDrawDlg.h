@@ -20,7 +20,9 @@ public:
         IDD = IDD_SMPTEFRAMEDRAWDLG
     };
 
-    CSMPTEFrameDrawDlg();
+    // pszHelpFile is what Help shows (null or empty: nothing); it must
+    // outlive the dialog.
+    explicit CSMPTEFrameDrawDlg(const wchar_t* pszHelpFile);
 
     void LoadSettings(const SMPTEDrawSettings& settings);
     const SMPTEDrawSettings& GetSettings() const { return m_settings; }
@@ -59,6 +61,7 @@ private:
     IntPoint m_ptDragOffset;
     HWND m_hWndLabel;
     bool m_bDragging;
+    const wchar_t* m_pszHelpFile;
 
     // What the controls were given at initialisation, so that OK can tell an
     // edit from an untouched control.

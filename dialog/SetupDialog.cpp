@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "com/ModuleGlobals.h"
 #include "dialog/SMPTEFrameDrawDlg.h"
 #include "settings/CurrentSettings.h"
 
@@ -32,16 +31,17 @@ HWND OwnerFromVariant(const VARIANT& var)
 }
 } // namespace
 
-HRESULT ShowSetupDialogFor(const VARIANT& varHwndParent, SMPTEDrawSettings* pSettings)
+HRESULT ShowSetupDialogFor(const VARIANT& varHwndParent, SMPTEDrawSettings* pSettings, HINSTANCE hInstance,
+                           const wchar_t* pszHelpFile)
 {
     if (pSettings == nullptr)
         return E_POINTER;
     SMPTEDrawSettings snapshot;
     SnapshotSettings(*pSettings, snapshot);
 
-    CSMPTEFrameDrawDlg dlg;
+    CSMPTEFrameDrawDlg dlg(pszHelpFile);
     dlg.LoadSettings(snapshot);
-    if (dlg.DoModal(g_hInstance, OwnerFromVariant(varHwndParent)) != IDOK)
+    if (dlg.DoModal(hInstance, OwnerFromVariant(varHwndParent)) != IDOK)
         return S_FALSE;
     ReplaceSettings(*pSettings, dlg.GetSettings());
     return S_OK;

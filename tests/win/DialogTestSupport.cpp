@@ -5,20 +5,17 @@
 
 #include <cstring>
 
-#include "com/ModuleGlobals.h"
 #include "dialog/SetupDialog.h"
 #include "settings/CurrentSettings.h"
 
 namespace
 {
-// The host has initialised the common controls (the trackbar class) and the
-// module's resources are this program's own.
+// The host has initialised the common controls (the trackbar class).
 class DialogEnvironment : public testing::Environment
 {
 public:
     void SetUp() override
     {
-        g_hInstance = ::GetModuleHandleW(nullptr);
         INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
         ASSERT_TRUE(::InitCommonControlsEx(&icc));
     }
@@ -68,11 +65,11 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     return true;
 }
 
-DialogSession::DialogSession(OwnerVariant fill, SMPTEDrawSettings* pSettings)
+DialogSession::DialogSession(OwnerVariant fill, SMPTEDrawSettings* pSettings, std::wstring strHelpFile)
 {
     if (pSettings == nullptr)
         pSettings = &g_currentSettings;
-    m_thread = std::thread([this, fill, pSettings] {
+    m_thread = std::thread([this, fill, pSettings, strHelpFile] {
         m_threadId = ::GetCurrentThreadId();
         VARIANT var;
         ::VariantInit(&var);
@@ -84,7 +81,7 @@ DialogSession::DialogSession(OwnerVariant fill, SMPTEDrawSettings* pSettings)
             m_hWndOwner = hWndOwner;
             fill(hWndOwner, var);
         }
-        m_hr = ShowSetupDialogFor(var, pSettings);
+        m_hr = ShowSetupDialogFor(var, pSettings, ::GetModuleHandleW(nullptr), strHelpFile.c_str());
         ::VariantClear(&var);
         if (hWndOwner != nullptr)
             ::DestroyWindow(hWndOwner);

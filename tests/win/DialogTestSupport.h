@@ -29,9 +29,11 @@ public:
     // there for the purpose (so that disabling it needs no message pump here).
     using OwnerVariant = std::function<void(HWND owner, VARIANT& var)>;
 
-    // Opens the dialog over the current settings.
+    // Opens the dialog over the current settings, from this program's
+    // resources; Help shows strHelpFile.
     DialogSession() : DialogSession(OwnerVariant()) {}
-    explicit DialogSession(OwnerVariant fill, SMPTEDrawSettings* pSettings = nullptr);
+    explicit DialogSession(OwnerVariant fill, SMPTEDrawSettings* pSettings = nullptr,
+                           std::wstring strHelpFile = std::wstring());
     // Closes whatever is still open (font chooser first) and waits.
     ~DialogSession();
     DialogSession(const DialogSession&) = delete;

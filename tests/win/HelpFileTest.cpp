@@ -6,7 +6,6 @@
 
 #include "DialogTestSupport.h"
 #include "com/ModuleGlobals.h"
-#include "dialog/HelpFile.h"
 #include "settings/CurrentSettings.h"
 
 namespace
@@ -59,12 +58,7 @@ TEST(SetupDialogHelp, NothingWithoutAPathThenHtmlHelpIsLoadedOnFirstUse)
 {
     ReplaceSettings(g_currentSettings, SMPTEDrawSettings());
     ASSERT_EQ(::GetModuleHandleW(L"hhctrl.ocx"), nullptr);
-
-    FreeHelpFilePath();
-    for (bool bEmptyString : {false, true})
     {
-        if (bEmptyString)
-            g_bstrHelpFile = ::SysAllocString(L"");
         DialogSession session;
         ASSERT_NE(session.Dialog(), nullptr);
         session.Click(kIdHelpButton);
@@ -73,14 +67,11 @@ TEST(SetupDialogHelp, NothingWithoutAPathThenHtmlHelpIsLoadedOnFirstUse)
         session.Click(IDCANCEL);
         EXPECT_EQ(session.Result(), S_FALSE);
     }
-    FreeHelpFilePath();
 
     // A path (the file need not exist): HTML Help is loaded and stays loaded,
     // and the dialog goes on running.
-    MakeHelpFilePath(::GetModuleHandleW(nullptr));
-    ASSERT_NE(HelpPath(), L"");
     {
-        DialogSession session;
+        DialogSession session(DialogSession::OwnerVariant(), nullptr, L"C:\\Plugins\\Ferrowind.chm");
         ASSERT_NE(session.Dialog(), nullptr);
         session.ClickLater(kIdHelpButton);
         EXPECT_TRUE(WaitUntil([] { return ::GetModuleHandleW(L"hhctrl.ocx") != nullptr; }));
@@ -89,5 +80,4 @@ TEST(SetupDialogHelp, NothingWithoutAPathThenHtmlHelpIsLoadedOnFirstUse)
     }
     EXPECT_NE(::GetModuleHandleW(L"hhctrl.ocx"), nullptr);
     EXPECT_TRUE(SameBytes(CurrentSettings(), SMPTEDrawSettings()));
-    FreeHelpFilePath();
 }

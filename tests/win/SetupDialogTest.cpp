@@ -50,7 +50,7 @@ TEST_F(SetupDialog, NullSettingsAnswerEPointer)
 {
     VARIANT var;
     ::VariantInit(&var);
-    EXPECT_EQ(ShowSetupDialogFor(var, nullptr), E_POINTER);
+    EXPECT_EQ(ShowSetupDialogFor(var, nullptr, ::GetModuleHandleW(nullptr), nullptr), E_POINTER);
 }
 
 TEST_F(SetupDialog, TrackbarStartsAtTheMappedPositionOfZeroToHundred)

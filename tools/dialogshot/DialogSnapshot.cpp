@@ -17,7 +17,6 @@
 #include <type_traits>
 #include <vector>
 
-#include "com/ModuleGlobals.h"
 #include "dialog/SetupDialog.h"
 #include "settings/CurrentSettings.h"
 
@@ -158,7 +157,6 @@ int main()
     }
     const wchar_t* pszOutput = argv.get()[1];
 
-    g_hInstance = ::GetModuleHandleW(nullptr);
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&icc);
     GdiplusSession gdiplus;
@@ -174,7 +172,7 @@ int main()
         ::SetEvent(hStarted);
         VARIANT var;
         ::VariantInit(&var);
-        ShowSetupDialogFor(var, &g_currentSettings);
+        ShowSetupDialogFor(var, &g_currentSettings, ::GetModuleHandleW(nullptr), nullptr);
     });
     ::WaitForSingleObject(hStarted, INFINITE);
     ::CloseHandle(hStarted);
