@@ -5,21 +5,33 @@ namespace
 using HtmlHelpWFunction = HWND(WINAPI*)(HWND hWndCaller, LPCWSTR pszFile, UINT uCommand, DWORD_PTR dwData);
 constexpr UINT kHelpDisplayTopic = 0; // HH_DISPLAY_TOPIC
 
-// The path the HTML Help control is registered under, so that the system's
-// copy is loaded rather than a file of that name beside the host.
-constexpr wchar_t kHtmlHelpServerKey[] = L"CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32";
+// Where the machine registers the HTML Help control; a per-user registration
+// cannot redirect it.
+constexpr wchar_t kHtmlHelpServerKey[] =
+    L"Software\\Classes\\CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32";
+
+// A bare name is looked for in the system folder only, never in the host's
+// folder or the current one, where a planted file of that name would run
+// inside the host; a full path is taken as it is. The library's own
+// dependencies come from the system folder too.
+HMODULE LoadSystemLibrary(const wchar_t* pszName)
+{
+    return ::LoadLibraryExW(pszName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
 
 HMODULE LoadHtmlHelpLibrary()
 {
+    // Without RRF_NOEXPAND a REG_EXPAND_SZ path, as Windows registers this
+    // one, comes back expanded.
     wchar_t szPath[MAX_PATH];
     DWORD cbPath = sizeof(szPath);
-    if (::RegGetValueW(HKEY_CLASSES_ROOT, kHtmlHelpServerKey, nullptr, RRF_RT_REG_SZ, nullptr, szPath, &cbPath) ==
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, kHtmlHelpServerKey, nullptr, RRF_RT_REG_SZ, nullptr, szPath, &cbPath) ==
         ERROR_SUCCESS)
     {
-        if (HMODULE hModule = ::LoadLibraryW(szPath))
+        if (HMODULE hModule = LoadSystemLibrary(szPath))
             return hModule;
     }
-    return ::LoadLibraryW(L"hhctrl.ocx");
+    return LoadSystemLibrary(L"hhctrl.ocx");
 }
 
 // Loaded once for the life of the process and never freed: the viewer's

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -142,14 +143,20 @@ public:
         m_bHadValue = RegGetValueW(HKEY_LOCAL_MACHINE, kHtmlHelpServer, nullptr, RRF_RT_REG_SZ, nullptr, szOld,
                                    &cbOld) == ERROR_SUCCESS;
         m_strOld = szOld;
-        SetString(HKEY_LOCAL_MACHINE, kHtmlHelpServer, nullptr, m_strFake);
+        Register(m_strFake);
         SetEnvironmentVariableW(kHelpVariable, nullptr);
     }
     ~CFakeHtmlHelp()
     {
         if (m_bHadValue)
-            SetString(HKEY_LOCAL_MACHINE, kHtmlHelpServer, nullptr, m_strOld);
+            Register(m_strOld);
         SetEnvironmentVariableW(kHelpVariable, nullptr);
+    }
+
+    // Points the registration at another library.
+    static void Register(const std::wstring& strPath)
+    {
+        SetString(HKEY_LOCAL_MACHINE, kHtmlHelpServer, nullptr, strPath);
     }
     CFakeHtmlHelp(const CFakeHtmlHelp&) = delete;
     CFakeHtmlHelp& operator=(const CFakeHtmlHelp&) = delete;
@@ -157,14 +164,16 @@ public:
     const std::wstring& Path() const { return m_strFake; }
 
     // The file the fake was last asked to show; empty when it was not called.
-    static std::wstring Shown()
+    static std::wstring Shown() { return Variable(kHelpVariable); }
+
+private:
+    static std::wstring Variable(const wchar_t* pszName)
     {
         WCHAR sz[1024] = {};
-        const DWORD cch = GetEnvironmentVariableW(kHelpVariable, sz, ARRAYSIZE(sz));
+        const DWORD cch = GetEnvironmentVariableW(pszName, sz, ARRAYSIZE(sz));
         return cch == 0 || cch >= ARRAYSIZE(sz) ? std::wstring() : std::wstring(sz, cch);
     }
 
-private:
     std::wstring m_strFake;
     std::wstring m_strOld;
     bool m_bHadValue = false;
@@ -195,12 +204,12 @@ HWND FindThreadWindow(DWORD dwThreadId, const wchar_t* pszCaption)
 }
 
 // Opens the setup dialog of a plug-in object made by the loaded module, on a
-// thread of its own as a host's user interface thread would, presses Help,
-// then Cancel. Answers the file the Help button asked HTML Help to show
-// (empty when it asked for none); *phrDialog gets ShowSetupDialog's answer.
-std::wstring PressHelpInSetupDialog(CLoadedServer& server, HRESULT* phrDialog)
+// thread of its own as a host's user interface thread would, and hands the
+// dialog window to work, which must end the dialog. Answers ShowSetupDialog's
+// answer.
+HRESULT RunSetupDialog(CLoadedServer& server, const std::function<void(HWND hDialog)>& work)
 {
-    *phrDialog = E_FAIL;
+    HRESULT hrDialog = E_FAIL;
     HRESULT hrCreate = E_FAIL;
     DWORD dwThreadId = 0;
     std::atomic<bool> bStarted{false};
@@ -219,13 +228,12 @@ std::wstring PressHelpInSetupDialog(CLoadedServer& server, HRESULT* phrDialog)
             return;
         VARIANT varNoOwner;
         VariantInit(&varNoOwner);
-        *phrDialog = pDraw->ShowSetupDialog(varNoOwner, 0x0409);
+        hrDialog = pDraw->ShowSetupDialog(varNoOwner, 0x0409);
         pDraw->Release();
     });
     while (!bStarted.load())
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
 
-    std::wstring strShown;
     HWND hDialog = nullptr;
     for (int i = 0; i < 400 && hDialog == nullptr && SUCCEEDED(hrCreate); ++i)
     {
@@ -234,15 +242,34 @@ std::wstring PressHelpInSetupDialog(CLoadedServer& server, HRESULT* phrDialog)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     if (hDialog != nullptr)
-    {
-        // Sent, so that Help has been handled when the call returns.
-        SendMessageW(hDialog, WM_COMMAND, MAKEWPARAM(3, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(hDialog, 3)));
-        strShown = CFakeHtmlHelp::Shown();
-        PostMessageW(hDialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    }
+        work(hDialog);
     dialogThread.join();
     EXPECT_EQ(hrCreate, S_OK);
     EXPECT_NE(hDialog, nullptr) << "the setup dialog did not appear";
+    return hrDialog;
+}
+
+// Presses Help, sent so that it has been handled on return, and answers the
+// file the fake HTML Help was asked to show (empty when it was not called).
+std::wstring PressHelp(HWND hDialog)
+{
+    SendMessageW(hDialog, WM_COMMAND, MAKEWPARAM(3, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(hDialog, 3)));
+    return CFakeHtmlHelp::Shown();
+}
+
+void Click(HWND hDialog, int id)
+{
+    PostMessageW(hDialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+}
+
+// Presses Help, then Cancel; *phrDialog gets ShowSetupDialog's answer.
+std::wstring PressHelpInSetupDialog(CLoadedServer& server, HRESULT* phrDialog)
+{
+    std::wstring strShown;
+    *phrDialog = RunSetupDialog(server, [&](HWND hDialog) {
+        strShown = PressHelp(hDialog);
+        Click(hDialog, IDCANCEL);
+    });
     return strShown;
 }
 
@@ -398,4 +425,37 @@ TEST_F(ServerModule, LongModulePathsLoadAndWorkWithoutAHelpFileFrom257Units)
         }
         RemoveCopy(strModule, L"C:");
     }
+}
+
+// The registered library cannot be used, and a library of HTML Help's name
+// lies beside the host: HTML Help comes from the system folder all the same.
+TEST_F(ServerModule, HtmlHelpIsNeverLoadedFromTheHostsFolder)
+{
+    ASSERT_EQ(GetModuleHandleW(L"hhctrl.ocx"), nullptr) << "a loaded copy would answer every load by its name";
+    CFakeHtmlHelp fake;
+    CFakeHtmlHelp::Register(L"C:\\Nowhere\\hhctrl.ocx");
+    const std::wstring strPlanted = FolderOf(fake.Path()) + L"\\hhctrl.ocx";
+    ASSERT_TRUE(CopyFileW(fake.Path().c_str(), strPlanted.c_str(), FALSE));
+    // No help file beside this copy, so the system's viewer opens no window.
+    const std::wstring strModule = L"C:\\Plugins\\Ferrowind.dll";
+    ASSERT_TRUE(CopyModuleTo(strModule));
+    {
+        CLoadedServer server(strModule);
+        ASSERT_TRUE(server.Loaded());
+        HRESULT hrDialog = S_OK;
+        PressHelpInSetupDialog(server, &hrDialog);
+        EXPECT_TRUE(server.Unload());
+    }
+    // Wine runs its own code for a library of this name wherever it lies, but
+    // reports the file it chose.
+    WCHAR szLoaded[MAX_PATH] = {};
+    GetModuleFileNameW(GetModuleHandleW(L"hhctrl.ocx"), szLoaded, MAX_PATH);
+    WCHAR szSystem[MAX_PATH] = {};
+    GetSystemDirectoryW(szSystem, MAX_PATH);
+    EXPECT_EQ(lstrcmpiW(szLoaded, (std::wstring(szSystem) + L"\\hhctrl.ocx").c_str()), 0) << Narrow(szLoaded);
+
+    if (HMODULE hPlanted = GetModuleHandleW(strPlanted.c_str()))
+        FreeLibrary(hPlanted);
+    DeleteFileW(strPlanted.c_str());
+    RemoveCopy(strModule, L"C:");
 }
