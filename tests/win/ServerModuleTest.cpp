@@ -26,6 +26,7 @@ namespace
 const CLSID kClsid = {0x7755CDB1, 0x91E2, 0x41C5, {0x9B, 0x9C, 0x1F, 0x66, 0x9C, 0xE3, 0x6F, 0x30}};
 constexpr WORD kEnglishUs = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 constexpr wchar_t kHelpVariable[] = L"FERROWIND_TEST_HELP_FILE";
+constexpr wchar_t kHelpCallVariable[] = L"FERROWIND_TEST_HELP_CALL";
 constexpr wchar_t kHtmlHelpServer[] =
     L"Software\\Classes\\CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32";
 
@@ -145,12 +146,14 @@ public:
         m_strOld = szOld;
         Register(m_strFake);
         SetEnvironmentVariableW(kHelpVariable, nullptr);
+        SetEnvironmentVariableW(kHelpCallVariable, nullptr);
     }
     ~CFakeHtmlHelp()
     {
         if (m_bHadValue)
             Register(m_strOld);
         SetEnvironmentVariableW(kHelpVariable, nullptr);
+        SetEnvironmentVariableW(kHelpCallVariable, nullptr);
     }
 
     // Points the registration at another library.
@@ -165,6 +168,8 @@ public:
 
     // The file the fake was last asked to show; empty when it was not called.
     static std::wstring Shown() { return Variable(kHelpVariable); }
+    // The caller, command and data of the fake's last call, as decimals.
+    static std::wstring Call() { return Variable(kHelpCallVariable); }
 
 private:
     static std::wstring Variable(const wchar_t* pszName)
@@ -387,6 +392,8 @@ TEST_F(ServerModule, HelpFileLiesBesideTheModule)
         ASSERT_TRUE(server.Loaded());
         HRESULT hrDialog = S_OK;
         EXPECT_EQ(PressHelpInSetupDialog(server, &hrDialog), L"C:\\Plugins\\Ferrowind.chm");
+        EXPECT_EQ(CFakeHtmlHelp::Call(), std::to_wstring(reinterpret_cast<uintptr_t>(GetDesktopWindow())) + L" 0 0")
+            << "the desktop as caller, the default topic, no data";
         EXPECT_EQ(hrDialog, S_FALSE);
         EXPECT_EQ(server.DllCanUnloadNow(), S_OK);
         EXPECT_TRUE(server.Unload());
@@ -427,6 +434,19 @@ TEST_F(ServerModule, LongModulePathsLoadAndWorkWithoutAHelpFileFrom257Units)
     }
 }
 
+TEST_F(ServerModule, SetupDialogAnswersSOkWhenOkConfirmsAnEdit)
+{
+    CLoadedServer server;
+    ASSERT_TRUE(server.Loaded());
+    EXPECT_EQ(RunSetupDialog(server,
+                             [](HWND hDialog) {
+                                 SendMessageW(GetDlgItem(hDialog, 203), TBM_SETPOS, TRUE, 50);
+                                 Click(hDialog, IDOK);
+                             }),
+              S_OK);
+    EXPECT_TRUE(server.Unload());
+}
+
 // The registered library cannot be used, and a library of HTML Help's name
 // lies beside the host: HTML Help comes from the system folder all the same.
 TEST_F(ServerModule, HtmlHelpIsNeverLoadedFromTheHostsFolder)
@@ -458,4 +478,25 @@ TEST_F(ServerModule, HtmlHelpIsNeverLoadedFromTheHostsFolder)
         FreeLibrary(hPlanted);
     DeleteFileW(strPlanted.c_str());
     RemoveCopy(strModule, L"C:");
+}
+
+// Here the registered library has no HtmlHelpW: Help does nothing, and goes on
+// doing nothing once the registration names a usable library.
+TEST_F(ServerModule, HtmlHelpThatCannotBeLocatedIsNotLookedForAgain)
+{
+    CFakeHtmlHelp fake;
+    WCHAR szSystem[MAX_PATH] = {};
+    GetSystemDirectoryW(szSystem, MAX_PATH);
+    CFakeHtmlHelp::Register(std::wstring(szSystem) + L"\\kernel32.dll");
+    CLoadedServer server;
+    ASSERT_TRUE(server.Loaded());
+    EXPECT_EQ(RunSetupDialog(server,
+                             [&](HWND hDialog) {
+                                 EXPECT_EQ(PressHelp(hDialog), L"");
+                                 CFakeHtmlHelp::Register(fake.Path());
+                                 EXPECT_EQ(PressHelp(hDialog), L"");
+                                 Click(hDialog, IDCANCEL);
+                             }),
+              S_FALSE);
+    EXPECT_TRUE(server.Unload());
 }
