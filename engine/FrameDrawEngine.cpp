@@ -37,9 +37,14 @@ PixelFormat GdiplusPixelFormat(DibPixelFormat format)
     // blend against it.
     return PixelFormat32bppRGB;
 }
+
+CRealizedFont* NewRealizedFont()
+{
+    return new (std::nothrow) CRealizedFont;
+}
 } // namespace
 
-CFrameDrawEngine::CFrameDrawEngine() : m_pSettings(&g_currentSettings)
+CFrameDrawEngine::CFrameDrawEngine() : m_pSettings(&g_currentSettings), m_pfnNewFont(&NewRealizedFont)
 {
     // Differs from every valid record, so that the first frame realises.
     m_settingsApplied.Invalidate();
@@ -115,7 +120,7 @@ bool CFrameDrawEngine::RealizeFont(int32_t cx, int32_t cy, const SMPTEDrawSettin
     GdipCreateFontFamilyFromName(description.szFaceName, nullptr, family.put());
 
     ReleaseFont();
-    m_pFont.reset(new (std::nothrow) CRealizedFont);
+    m_pFont.reset(m_pfnNewFont());
     // No other face is tried: an unknown face leaves the font empty.
     if (m_pFont && family)
         GdipCreateFont(family.get(), description.emSize, description.style, UnitPixel, m_pFont->font.put());

@@ -48,6 +48,9 @@ public:
     // as the platform reports it (-1 before the first); tests read it, since
     // the hint does not always show in the pixels.
     int32_t m_nTextRenderingHint = -1;
+    // Allocates the holder of a realised font, null when memory is short;
+    // tests put one here that always fails.
+    CRealizedFont* (*m_pfnNewFont)();
 
 private:
     bool RealizeFont(int32_t cx, int32_t cy, const SMPTEDrawSettings& settings);

@@ -143,6 +143,23 @@ TEST_F(FrameRefusal, FirstTinyFrameThenARealOne)
     EXPECT_GT(frame.ChangedPixels(before), 100u);
 }
 
+TEST_F(FrameRefusal, FontThatCannotBeAllocatedIsTriedAgainNextFrame)
+{
+    CFrameDrawEngine engine;
+    const auto pfnNewFont = engine.m_pfnNewFont;
+    engine.m_pfnNewFont = []() -> CRealizedFont* { return nullptr; };
+    TestFrame frame(640, 480);
+    frame.FillPattern();
+    ExpectRefusedUntouched(engine, frame, frame.Info(), frame.Bytes());
+    EXPECT_EQ(engine.m_pFont, nullptr);
+    EXPECT_TRUE(engine.m_settingsApplied.IsEqual(SMPTEDrawSettings())) << "recorded as applied all the same";
+
+    engine.m_pfnNewFont = pfnNewFont;
+    const std::vector<BYTE> before = frame.pixels;
+    EXPECT_EQ(engine.DrawFrame(frame.Info(), frame.Bytes(), kStart, kEnd, 1), S_OK);
+    EXPECT_GT(frame.ChangedPixels(before), 100u);
+}
+
 TEST_F(FrameRefusal, TinyFrameAfterASettingsChangeKeepsTheOldFont)
 {
     CFrameDrawEngine engine;
