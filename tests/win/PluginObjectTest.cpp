@@ -369,10 +369,13 @@ public:
         m_bytes.pData = m_pixels.data();
     }
 
-    HRESULT DrawWith(IWendleVideoDraw* plugin)
+    HRESULT DrawWith(IWendleVideoDraw* plugin, int nOriginX = 0, int nOriginY = 0, double dblScaleX = 1.0,
+                     double dblScaleY = 1.0)
     {
-        return plugin->GiveUpcomingFrame(&m_info, &m_bytes, 0, 666667, 0, 0, 1.0, 1.0, 0);
+        return plugin->GiveUpcomingFrame(&m_info, &m_bytes, 0, 666667, nOriginX, nOriginY, dblScaleX, dblScaleY, 0);
     }
+
+    const std::vector<BYTE>& Pixels() const { return m_pixels; }
 
     // Pixel (x, y), y from the top, as 0x00RRGGBB.
     DWORD Rgb(LONG x, LONG y) const
@@ -499,4 +502,23 @@ TEST_F(PluginObjectFrame, ANewObjectDrawsItsFirstFrameWithTheCurrentSettings)
     EXPECT_GT(lit.right, 640 - 40);
 
     plugin->Release();
+}
+
+TEST_F(PluginObjectFrame, OriginAndScaleArgumentsChangeNoPixel)
+{
+    ReplaceSettings(g_currentSettings, SMPTEDrawSettings());
+    CBlackFrame reference(640, 480);
+    ASSERT_EQ(reference.DrawWith(m_plugin), S_OK);
+    ASSERT_GT(Survey(reference).count, 100);
+    const struct
+    {
+        int nOriginX, nOriginY;
+        double dblScaleX, dblScaleY;
+    } kArguments[] = {{100, -50, 1.0, 1.0}, {0, 0, 0.5, 2.0}, {INT_MIN, INT_MAX, -1.0, 0.0}, {7, 7, 1e300, -1e-300}};
+    for (const auto& a : kArguments)
+    {
+        CBlackFrame frame(640, 480);
+        EXPECT_EQ(frame.DrawWith(m_plugin, a.nOriginX, a.nOriginY, a.dblScaleX, a.dblScaleY), S_OK);
+        EXPECT_TRUE(frame.Pixels() == reference.Pixels()) << a.nOriginX << " " << a.dblScaleX;
+    }
 }

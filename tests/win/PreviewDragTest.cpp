@@ -141,6 +141,26 @@ TEST_F(PreviewDrag, PointerLeavingThePreviewLeavesTheLabelWhereItWas)
     EXPECT_EQ(m_session->Result(), S_FALSE);
 }
 
+TEST_F(PreviewDrag, LostCaptureStopsTheDragUntilTheNextPressOnTheLabel)
+{
+    const IntRect start = Label();
+    Press(MK_LBUTTON, start.Centre());
+    // What the system sends when something else takes the pointer.
+    ::SendMessageW(m_hWndDialog, WM_CANCELMODE, 0, 0);
+    ASSERT_EQ(m_session->Capture(), nullptr);
+    const IntPoint to = {m_preview.left + 100, m_preview.top + 70};
+    Move(to);
+    EXPECT_EQ(Label(), start);
+
+    Press(MK_LBUTTON, start.Centre());
+    Move(to);
+    EXPECT_EQ(Label().Centre(), to);
+    Release(to);
+    EXPECT_EQ(m_session->Capture(), nullptr);
+    m_session->Click(IDCANCEL);
+    EXPECT_EQ(m_session->Result(), S_FALSE);
+}
+
 TEST_F(PreviewDrag, GrabbedSpotStaysUnderThePointer)
 {
     const IntRect start = Label();

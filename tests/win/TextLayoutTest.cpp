@@ -146,6 +146,25 @@ TEST_F(TextLayout, MeasuresOncePerSizeAndAfterASettingsChange)
     EXPECT_EQ(engine.m_cLayoutMeasures, 5u);
 }
 
+TEST_F(TextLayout, LongerTimeCodeIsDrawnFromTheSameOriginWithoutMeasuring)
+{
+    UseSettings(MakeSettings(L"Arial", 64, 0, 0xFFFFFFFF, PackPosition(90, 50)));
+    CFrameDrawEngine engine;
+    TestFrame first(640, 480);
+    ASSERT_EQ(engine.DrawFrame(first.Info(), first.Bytes(), kStart, kEnd, 1), S_OK);
+    const TextPoint origin = engine.m_ptTextOrigin;
+
+    TestFrame frame(640, 480);
+    frame.FillPattern();
+    TestFrame expected = frame;
+    ASSERT_EQ(engine.DrawFrame(frame.Info(), frame.Bytes(), 3600000000000ull, 3600000400000ull, 1), S_OK);
+    EXPECT_EQ(engine.m_cLayoutMeasures, 1u);
+    TextStyle style;
+    style.antiAlias = true;
+    DrawReference(expected, L"100:00:00.00", style, origin.x, origin.y);
+    EXPECT_TRUE(frame.pixels == expected.pixels);
+}
+
 TEST_F(TextLayout, TopDownFramesAreDrawnWhereBottomUpOnesAre)
 {
     const TextStyle style = [] {
