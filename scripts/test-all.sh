@@ -16,6 +16,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FERROWIND_BUILD:-$root/build}
 jobs=$(nproc)
 started=$(date +%s)
+at() { echo "(at $(($(date +%s) - started)) s)"; }
 
 "$root/scripts/setup.sh"
 . "$root/scripts/wine-env.sh"
@@ -88,6 +89,7 @@ cmake --build "$build/native" -j "$jobs"
 if [ "$mode32" != none ]; then
     (
         wait_started=$(date +%s)
+at() { echo "(at $(($(date +%s) - started)) s)"; }
         while [ ! -f "$wow_log.prefix-status" ]; do sleep 2; done
         if [ "$(cat "$wow_log.prefix-status")" != 0 ]; then
             echo "the prefix could not be made:"; cat "$wow_log.prefix"; echo "status 1" >"$wow_log.status"; exit 0
@@ -100,7 +102,7 @@ if [ "$mode32" != none ]; then
 fi
 
 status=0
-echo "== native tests (with the static checks of both DLLs)"
+echo "== native tests (with the static checks of both DLLs) $(at)"
 ctest --test-dir "$build/native" --output-on-failure --timeout 900 --no-tests=error -j "$jobs" || status=1
 
 run_windows_tests() {
@@ -114,16 +116,16 @@ run_windows_tests() {
     ctest --test-dir "$build/$tree" --output-on-failure --timeout 900 --no-tests=error -LE wow || status=1
     "$WINESERVER" -k 2>/dev/null || true
 }
-echo "== 64-bit Windows tests (wine64)"
+echo "== 64-bit Windows tests (wine64) $(at)"
 run_windows_tests win64 64
 if [ "$mode32" = native ]; then
-    echo "== 32-bit Windows tests (32-bit Wine loader)"
+    echo "== 32-bit Windows tests (32-bit Wine loader) $(at)"
     run_windows_tests win 32
 fi
 
 wow_summary="not run: no way to run 32-bit programs here"
 if [ -n "${wow_pid:-}" ]; then
-    echo "== both DLLs side by side, the 32-bit one $mode32 (waiting for it)"
+    echo "== both DLLs side by side, the 32-bit one $mode32 (waiting for it) $(at)"
     wait "$wow_pid" || true
     cat "$wow_log"
     set -- $(cat "$wow_log.status" 2>/dev/null || echo "status 1 seconds 0")
