@@ -8,7 +8,7 @@ set -eu
 # does not (slowly, for the side-by-side test only).
 need_pkgs="g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32:i386 wine64 libwine-dev \
 qemu-user-static xvfb xauth fonts-liberation cmake ninja-build gcc clang libclang-rt-14-dev libgtest-dev \
-googletest fp-utils"
+googletest fp-utils wixl msitools"
 
 missing=""
 for p in $need_pkgs; do
