@@ -10,12 +10,27 @@
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
 
-// The realised font. Its handle stays empty when the platform refused the
-// font (an unknown face, an unusable size); measuring and drawing then do
+// The realised font and the brush of the applied colour, both made when the
+// settings change. The font's handle stays empty when the platform refused
+// the font (an unknown face, an unusable size); measuring and drawing then do
 // nothing.
 struct CRealizedFont
 {
     CGdipFont font;
+    CGdipSolidFill brush;
+};
+
+// A bitmap over the caller's rows and its graphics context, with the layout
+// they were made for: any difference makes new ones before drawing.
+struct CFrameTarget
+{
+    BYTE* pTopRow = nullptr;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t stride = 0;
+    PixelFormat format = 0;
+    CGdipBitmap bitmap;
+    CGdipGraphics graphics;
 };
 
 namespace
@@ -53,6 +68,14 @@ CFrameDrawEngine::CFrameDrawEngine() : m_pSettings(&g_currentSettings), m_pfnNew
 CFrameDrawEngine::~CFrameDrawEngine()
 {
     ReleaseFont();
+}
+
+int32_t CFrameDrawEngine::TargetTextRenderingHint() const
+{
+    TextRenderingHint hint = TextRenderingHintSystemDefault;
+    if (!m_pTarget || !m_pTarget->graphics || GdipGetTextRenderingHint(m_pTarget->graphics.get(), &hint) != Ok)
+        return -1;
+    return hint;
 }
 
 void CFrameDrawEngine::ReleaseFont()
@@ -118,12 +141,17 @@ bool CFrameDrawEngine::RealizeFont(int32_t cx, int32_t cy, const SMPTEDrawSettin
     const FontDescription description = DescribeFont(settings.lfFont);
     CGdipFontFamily family;
     GdipCreateFontFamilyFromName(description.szFaceName, nullptr, family.put());
+    ++m_cPlatformObjectsMade;
 
     ReleaseFont();
     m_pFont.reset(m_pfnNewFont());
     // No other face is tried: an unknown face leaves the font empty.
     if (m_pFont && family)
+    {
         GdipCreateFont(family.get(), description.emSize, description.style, UnitPixel, m_pFont->font.put());
+        GdipCreateSolidFill(settings.argbColor, m_pFont->brush.put());
+        m_cPlatformObjectsMade += 2;
+    }
 
     // The layout places the text at the applied position, so the settings are
     // recorded first; they are recorded whatever the layout answers.
@@ -158,13 +186,14 @@ bool CFrameDrawEngine::LayoutText(int32_t cx, int32_t cy)
     return true;
 }
 
-void CFrameDrawEngine::MeasureSample(int32_t cx, int32_t cy, float& cxBox, float& cyBox) const
+void CFrameDrawEngine::MeasureSample(int32_t cx, int32_t cy, float& cxBox, float& cyBox)
 {
     if (cx <= 0 || cy <= 0 || !m_pFont || !m_pFont->font)
         return;
 
     CGdipBitmap scratch;
     GdipCreateBitmapFromScan0(cx, cy, 0, PixelFormat32bppARGB, nullptr, scratch.put());
+    ++m_cPlatformObjectsMade;
     if (!scratch)
         return;
     CGdipGraphics graphics;
@@ -175,6 +204,7 @@ void CFrameDrawEngine::MeasureSample(int32_t cx, int32_t cy, float& cxBox, float
 
     CGdipStringFormat format;
     GdipCreateStringFormat(0, LANG_NEUTRAL, format.put());
+    m_cPlatformObjectsMade += 2;
     if (!format)
         return;
     GdipSetStringFormatAlign(format.get(), StringAlignmentNear);
@@ -189,33 +219,62 @@ void CFrameDrawEngine::MeasureSample(int32_t cx, int32_t cy, float& cxBox, float
     cyBox = box.Height;
 }
 
+bool CFrameDrawEngine::WrapPixels(BYTE* pPixels, const DibView& view)
+{
+    BYTE* const pTopRow = pPixels + view.cbFirstRow;
+    const PixelFormat format = GdiplusPixelFormat(view.format);
+    if (m_pTarget && m_pTarget->graphics && m_pTarget->pTopRow == pTopRow && m_pTarget->width == view.width &&
+        m_pTarget->height == view.height && m_pTarget->stride == view.stride && m_pTarget->format == format)
+        return true;
+
+    if (!m_pTarget)
+    {
+        m_pTarget.reset(new (std::nothrow) CFrameTarget);
+        if (!m_pTarget)
+            return false;
+    }
+    // The old context goes before the bitmap it draws on.
+    m_pTarget->graphics.reset();
+    m_pTarget->bitmap.reset();
+    m_pTarget->pTopRow = nullptr;
+    // A view of the caller's rows, top row first: drawing writes straight
+    // into the caller's memory, nothing is copied.
+    GdipCreateBitmapFromScan0(view.width, view.height, view.stride, format, pTopRow, m_pTarget->bitmap.put());
+    ++m_cPlatformObjectsMade;
+    if (!m_pTarget->bitmap)
+        return false;
+    GdipGetImageGraphicsContext(m_pTarget->bitmap.get(), m_pTarget->graphics.put());
+    ++m_cPlatformObjectsMade;
+    if (!m_pTarget->graphics)
+        return false;
+    m_pTarget->pTopRow = pTopRow;
+    m_pTarget->width = view.width;
+    m_pTarget->height = view.height;
+    m_pTarget->stride = view.stride;
+    m_pTarget->format = format;
+    return true;
+}
+
 void CFrameDrawEngine::DrawTimeCode(BYTE* pPixels, const DibView& view, int32_t length, uint32_t argbColor,
                                     ULONG uRenderingHints)
 {
     if (!m_pFont->font)
         return;
+    if (!m_pFont->brush)
+    {
+        GdipCreateSolidFill(argbColor, m_pFont->brush.put());
+        ++m_cPlatformObjectsMade;
+        if (!m_pFont->brush)
+            return;
+    }
+    if (!WrapPixels(pPixels, view))
+        return;
 
-    // A view of the caller's rows, top row first: drawing writes straight
-    // into the caller's memory, nothing is copied.
-    CGdipBitmap bitmap;
-    GdipCreateBitmapFromScan0(view.width, view.height, view.stride, GdiplusPixelFormat(view.format),
-                              pPixels + view.cbFirstRow, bitmap.put());
-    if (!bitmap)
-        return;
-    CGdipGraphics graphics;
-    GdipGetImageGraphicsContext(bitmap.get(), graphics.put());
-    if (!graphics)
-        return;
-    CGdipSolidFill brush;
-    GdipCreateSolidFill(argbColor, brush.put());
-    if (!brush)
-        return;
-    if (uRenderingHints == 1)
-        GdipSetTextRenderingHint(graphics.get(), TextRenderingHintAntiAlias);
-    TextRenderingHint hint = TextRenderingHintSystemDefault;
-    if (GdipGetTextRenderingHint(graphics.get(), &hint) == Ok)
-        m_nTextRenderingHint = hint;
-
+    // Set on every frame: a context kept from the last frame must draw as a
+    // fresh one would, whose hint is the system default.
+    GpGraphics* const pGraphics = m_pTarget->graphics.get();
+    GdipSetTextRenderingHint(pGraphics,
+                             uRenderingHints == 1 ? TextRenderingHintAntiAlias : TextRenderingHintSystemDefault);
     const RectF at(m_ptTextOrigin.x, m_ptTextOrigin.y, 0.0f, 0.0f);
-    GdipDrawString(graphics.get(), m_szTimeCode, length, m_pFont->font.get(), &at, nullptr, brush.get());
+    GdipDrawString(pGraphics, m_szTimeCode, length, m_pFont->font.get(), &at, nullptr, m_pFont->brush.get());
 }

@@ -14,6 +14,7 @@
 
 struct DibView;
 struct CRealizedFont;
+struct CFrameTarget;
 
 class CFrameDrawEngine : public CTimeCodeClock
 {
@@ -44,18 +45,26 @@ public:
     int32_t m_cyLayout = 0;
     // How many times the sample was measured; tests count layouts with it.
     uint32_t m_cLayoutMeasures = 0;
-    // The text rendering hint of the context the last text was drawn with,
-    // as the platform reports it (-1 before the first); tests read it, since
-    // the hint does not always show in the pixels.
-    int32_t m_nTextRenderingHint = -1;
+    // The caller's pixels wrapped for drawing, kept while the host hands the
+    // same buffer with the same layout, as recorders do.
+    std::unique_ptr<CFrameTarget> m_pTarget;
+    // How many platform drawing objects (fonts, brushes, bitmaps, contexts,
+    // formats) the engine has made; tests see the steady state make none.
+    uint32_t m_cPlatformObjectsMade = 0;
     // Allocates the holder of a realised font, null when memory is short;
     // tests put one here that always fails.
     CRealizedFont* (*m_pfnNewFont)();
 
+    // The text rendering hint of the context the next frame draws with, as
+    // the platform reports it (-1 without one); tests read it, since the hint
+    // does not always show in the pixels.
+    int32_t TargetTextRenderingHint() const;
+
 private:
     bool RealizeFont(int32_t cx, int32_t cy, const SMPTEDrawSettings& settings);
     bool LayoutText(int32_t cx, int32_t cy);
-    void MeasureSample(int32_t cx, int32_t cy, float& cxBox, float& cyBox) const;
+    void MeasureSample(int32_t cx, int32_t cy, float& cxBox, float& cyBox);
+    bool WrapPixels(BYTE* pPixels, const DibView& view);
     void DrawTimeCode(BYTE* pPixels, const DibView& view, int32_t length, uint32_t argbColor,
                       ULONG uRenderingHints);
 };

@@ -1,13 +1,44 @@
 #include "FrameTestSupport.h"
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <thread>
 
 #include "engine/FrameDrawEngine.h"
 #include "settings/CurrentSettings.h"
+
+// Every allocation of this program through operator new, so that a test can
+// see the engine's steady state allocate nothing.
+std::atomic<size_t> g_cAllocations{0};
+
+void* operator new(size_t cb)
+{
+    ++g_cAllocations;
+    if (void* p = std::malloc(cb != 0 ? cb : 1))
+        return p;
+    throw std::bad_alloc();
+}
+
+void* operator new(size_t cb, const std::nothrow_t&) noexcept
+{
+    ++g_cAllocations;
+    return std::malloc(cb != 0 ? cb : 1);
+}
+
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+
+void operator delete(void* p, size_t) noexcept
+{
+    std::free(p);
+}
 
 namespace
 {
@@ -121,17 +152,108 @@ TEST_F(FrameDraw, AntiAliasingOnlyForHintOne)
     const TextStyle smooth = Style(L"Arial", 64, 0, 0xFFFFFFFF, true);
     const TextStyle plain = Style(L"Arial", 64, 0, 0xFFFFFFFF, false);
     ExpectSameAsDirectDrawing(engine, 640, 480, smooth, 1, 3, 3);
-    EXPECT_EQ(engine.m_nTextRenderingHint, Gdiplus::TextRenderingHintAntiAlias);
     for (const ULONG hints : {0ul, 2ul, 3ul, 4ul, 0xFFFFFFFFul})
     {
         SCOPED_TRACE(hints);
         ExpectSameAsDirectDrawing(engine, 640, 480, plain, hints, 3, 3);
-        // Wine renders text the same under every hint, so the pixels alone
-        // cannot tell; the context the text was drawn with can.
-        EXPECT_EQ(engine.m_nTextRenderingHint, Gdiplus::TextRenderingHintSystemDefault);
     }
     ExpectSameAsDirectDrawing(engine, 640, 480, smooth, 1, 3, 3);
-    EXPECT_EQ(engine.m_nTextRenderingHint, Gdiplus::TextRenderingHintAntiAlias);
+}
+
+// A host that hands the same buffer again keeps its wrapper: the steady state
+// makes no platform object and allocates nothing, and the kept context draws
+// each frame with that frame's own hint, as a fresh one would. Wine renders
+// text the same under every hint, so the context itself is asked.
+TEST_F(FrameDraw, ReusedBufferKeepsItsWrapperAndTakesEachFramesHint)
+{
+    CFrameDrawEngine engine;
+    TestFrame frame(640, 480);
+    ULONGLONG rt = kStart;
+    ASSERT_EQ(engine.DrawFrame(frame.Info(), frame.Bytes(), rt, rt + 400000, 1), S_OK);
+    const uint32_t cMade = engine.m_cPlatformObjectsMade;
+    for (const ULONG hints : {1ul, 0ul, 1ul, 2ul, 1ul})
+    {
+        rt += 400000;
+        const size_t cAllocations = g_cAllocations;
+        const HRESULT hr = engine.DrawFrame(frame.Info(), frame.Bytes(), rt, rt + 400000, hints);
+        EXPECT_EQ(g_cAllocations, cAllocations) << hints;
+        ASSERT_EQ(hr, S_OK);
+        EXPECT_EQ(engine.TargetTextRenderingHint(),
+                  hints == 1 ? Gdiplus::TextRenderingHintAntiAlias : Gdiplus::TextRenderingHintSystemDefault)
+            << hints;
+    }
+    EXPECT_EQ(engine.m_cPlatformObjectsMade, cMade);
+}
+
+// Whatever differs from the frame before (the buffer, or in the same buffer
+// the width, height, row order or pixel format) is drawn exactly as a fresh
+// engine draws it, and nothing past the frame is touched.
+TEST_F(FrameDraw, ChangedBufferOrLayoutIsDrawnAsByAFreshEngine)
+{
+    struct Layout
+    {
+        int32_t width;
+        int32_t height;
+        uint16_t bitCount;
+        uint32_t compression;
+    };
+    struct LayoutCase
+    {
+        const char* name;
+        bool bOtherBuffer;
+        Layout first;
+        Layout next;
+    };
+    constexpr Layout k640 = {640, 480, 32, BI_RGB};
+    constexpr Layout k640TopDown = {640, -480, 32, BI_RGB};
+    // A top-down frame starts at the buffer's first byte whatever its layout,
+    // so in most of these only the layout itself tells the frames apart.
+    const LayoutCase cases[] = {
+        {"another buffer alike", true, k640, k640},
+        {"narrower", false, k640, {600, 480, 32, BI_RGB}},
+        {"24 bits", false, k640, {640, 480, 24, BI_RGB}},
+        {"top-down, narrower rows of the same stride", false, {640, -480, 24, BI_RGB}, {639, -480, 24, BI_RGB}},
+        {"top-down, too short for the text", false, k640TopDown, {640, -20, 32, BI_RGB}},
+        {"top-down, 5-6-5 after 5-5-5", false, {640, -480, 16, BI_RGB}, {640, -480, 16, BI_BITFIELDS}},
+        {"top-down, 16 bits", false, k640TopDown, {640, -480, 16, BI_RGB}},
+    };
+    auto makeFrame = [](const Layout& layout) {
+        TestFrame frame(layout.width, layout.height, layout.bitCount, layout.compression);
+        if (layout.compression == BI_BITFIELDS)
+            frame.SetMasks(0xF800, 0x07E0, 0x001F);
+        return frame;
+    };
+    for (const LayoutCase& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        TestFrame fresh = makeFrame(c.next);
+        fresh.FillPattern();
+        const std::vector<BYTE> undrawn = fresh.pixels;
+        CFrameDrawEngine freshEngine;
+        ASSERT_EQ(freshEngine.DrawFrame(fresh.Info(), fresh.Bytes(), kStart, kEnd, 1), S_OK);
+        ASSERT_NE(fresh.pixels, undrawn);
+
+        CFrameDrawEngine engine;
+        TestFrame first = makeFrame(c.first);
+        ASSERT_EQ(engine.DrawFrame(first.Info(), first.Bytes(), kStart, kEnd, 1), S_OK);
+        const std::vector<BYTE> firstDrawn = first.pixels;
+        // The same buffer under the next frame's header, holding its
+        // background in front, or a buffer of its own.
+        TestFrame other = makeFrame(c.next);
+        TestFrame& next = c.bOtherBuffer ? other : first;
+        if (!c.bOtherBuffer)
+            next.header = other.header;
+        std::copy(undrawn.begin(), undrawn.end(), next.pixels.begin());
+        const std::vector<BYTE> before = next.pixels;
+        ASSERT_EQ(engine.DrawFrame(next.Info(), next.Bytes(), kStart, kEnd, 1), S_OK);
+        EXPECT_TRUE(std::equal(fresh.pixels.begin(), fresh.pixels.end(), next.pixels.begin()));
+        EXPECT_TRUE(std::equal(next.pixels.begin() + static_cast<ptrdiff_t>(undrawn.size()), next.pixels.end(),
+                               before.begin() + static_cast<ptrdiff_t>(undrawn.size())));
+        if (c.bOtherBuffer)
+        {
+            EXPECT_EQ(first.pixels, firstDrawn);
+        }
+    }
 }
 
 TEST_F(FrameDraw, TransparentTextChangesNothing)
