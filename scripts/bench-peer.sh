@@ -69,7 +69,7 @@ for arch in $archs; do
     cmake -S "$root" -B "$build/$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain.cmake" >/dev/null
     cmake --build "$build/$tree" -j "$jobs" --target ferrowind-bench
-    "$root/scripts/wine-run.sh" --arch "$arch" "$build/$tree/wineprefix" \
+    "$root/scripts/wine-run.sh" --arch "$arch" --no-display "$build/$tree/wineprefix" \
         "$build/$tree/tools/bench/ferrowind-bench.exe" "$per_round" >"$work/engine-$arch.txt"
     awk -v arch="$arch" '/^[0-9]+ x [0-9]+ / && $4 != "failed" { print $1 "x" $3, arch, $4, $5 }' \
         "$work/engine-$arch.txt" >>"$work/engine.tsv"
