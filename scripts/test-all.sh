@@ -36,9 +36,9 @@ else
 fi
 
 cleanup() {
-    [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
+    [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
     for p in "$build/win64/wineprefix" "$build/win/wineprefix" "$build/win64/wineprefix-wow"; do
-        [ -d "$p" ] && WINEPREFIX="$p" /usr/lib/wine/wineserver64 -k 2>/dev/null
+        [ -d "$p" ] && WINEPREFIX="$p" /usr/lib/wine/wineserver64 -k 2>/dev/null || true
     done
     [ "${emulator:-}" = registered ] && "$root/scripts/arch32.sh" emulate-off
     true
