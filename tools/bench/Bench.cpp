@@ -79,6 +79,32 @@ struct Result
     bool ok;
 };
 
+// The bare drawing's objects: the caller's rows wrapped once, a context on
+// them with the engine's hint, and the font and brush the engine draws with.
+struct CBareDrawing
+{
+    CGdipBitmap bitmap;
+    CGdipGraphics graphics;
+    CGdipFontFamily family;
+    CGdipFont font;
+    CGdipSolidFill brush;
+
+    bool Make(int width, int height, int stride, BYTE* pTopRow)
+    {
+        GdipCreateBitmapFromScan0(width, height, stride, PixelFormat32bppRGB, pTopRow, bitmap.put());
+        if (bitmap)
+            GdipGetImageGraphicsContext(bitmap.get(), graphics.put());
+        GdipCreateFontFamilyFromName(L"Arial", nullptr, family.put());
+        if (family)
+            GdipCreateFont(family.get(), 64.0f, 0, UnitPixel, font.put());
+        GdipCreateSolidFill(0xFFFFFFFF, brush.put());
+        if (!graphics || !font || !brush)
+            return false;
+        GdipSetTextRenderingHint(graphics.get(), TextRenderingHintAntiAlias);
+        return true;
+    }
+};
+
 Result Measure(const FrameSize& size, int framesPerRound)
 {
     Result result = {0.0, 0.0, 0, false};
@@ -103,22 +129,10 @@ Result Measure(const FrameSize& size, int framesPerRound)
 
     // The bare drawing: the same pixels wrapped once, the same font, brush,
     // hint, origin and text.
-    CGdipBitmap bitmap;
-    GdipCreateBitmapFromScan0(size.width, size.height, -stride, PixelFormat32bppRGB,
-                              pixels.data() + static_cast<size_t>(stride) * (size.height - 1), bitmap.put());
-    CGdipGraphics graphics;
-    if (bitmap)
-        GdipGetImageGraphicsContext(bitmap.get(), graphics.put());
-    CGdipFontFamily family;
-    GdipCreateFontFamilyFromName(L"Arial", nullptr, family.put());
-    CGdipFont font;
-    if (family)
-        GdipCreateFont(family.get(), 64.0f, 0, UnitPixel, font.put());
-    CGdipSolidFill brush;
-    GdipCreateSolidFill(0xFFFFFFFF, brush.put());
-    if (!graphics || !font || !brush)
+    CBareDrawing bare;
+    if (!bare.Make(size.width, size.height, -stride,
+                   pixels.data() + static_cast<size_t>(stride) * (size.height - 1)))
         return result;
-    GdipSetTextRenderingHint(graphics.get(), TextRenderingHintAntiAlias);
     const RectF at(engine.m_ptTextOrigin.x, engine.m_ptTextOrigin.y, 0.0f, 0.0f);
 
     Stopwatch watch;
@@ -142,8 +156,8 @@ Result Measure(const FrameSize& size, int framesPerRound)
         for (int i = 0; i < framesPerRound; ++i)
         {
             const LONGLONG t0 = Stopwatch::Now();
-            GdipDrawString(graphics.get(), texts[i].c_str(), static_cast<INT>(texts[i].size()), font.get(), &at,
-                           nullptr, brush.get());
+            GdipDrawString(bare.graphics.get(), texts[i].c_str(), static_cast<INT>(texts[i].size()),
+                           bare.font.get(), &at, nullptr, bare.brush.get());
             const LONGLONG t1 = Stopwatch::Now();
             bareSamples.push_back(watch.Milliseconds(t0, t1));
         }
@@ -186,21 +200,10 @@ void DrawOnThread(Work work, const std::atomic<bool>& bStart, const std::atomic<
         BSTRBLOB infoBlob = {sizeof(BITMAPINFO), reinterpret_cast<BYTE*>(&info)};
         BSTRBLOB bytesBlob = {static_cast<ULONG>(pixels.size()), pixels.data()};
         CFrameDrawEngine engine;
-        CGdipBitmap bitmap;
-        GdipCreateBitmapFromScan0(kWidth, kHeight, kWidth * 4, PixelFormat32bppRGB, pixels.data(), bitmap.put());
-        CGdipGraphics graphics;
-        if (bitmap)
-            GdipGetImageGraphicsContext(bitmap.get(), graphics.put());
-        CGdipFontFamily family;
-        GdipCreateFontFamilyFromName(L"Arial", nullptr, family.put());
-        CGdipFont font;
-        if (family)
-            GdipCreateFont(family.get(), 64.0f, 0, UnitPixel, font.put());
-        CGdipSolidFill brush;
-        GdipCreateSolidFill(0xFFFFFFFF, brush.put());
-        if (!graphics || !font || !brush || engine.DrawFrame(&infoBlob, &bytesBlob, 0, 333667, 1) != S_OK)
+        CBareDrawing bare;
+        if (!bare.Make(kWidth, kHeight, kWidth * 4, pixels.data()) ||
+            engine.DrawFrame(&infoBlob, &bytesBlob, 0, 333667, 1) != S_OK)
             bFailed = true;
-        GdipSetTextRenderingHint(graphics.get(), TextRenderingHintAntiAlias);
         const RectF at(engine.m_ptTextOrigin.x, engine.m_ptTextOrigin.y, 0.0f, 0.0f);
         const RectF box(at.X, at.Y, 360.0f, 72.0f);
 
@@ -217,10 +220,11 @@ void DrawOnThread(Work work, const std::atomic<bool>& bStart, const std::atomic<
                 rt += 333667;
                 break;
             case Work::BareText:
-                GdipDrawString(graphics.get(), engine.m_szTimeCode, 11, font.get(), &at, nullptr, brush.get());
+                GdipDrawString(bare.graphics.get(), engine.m_szTimeCode, 11, bare.font.get(), &at, nullptr,
+                               bare.brush.get());
                 break;
             case Work::BareFill:
-                GdipFillRectangle(graphics.get(), brush.get(), box.X, box.Y, box.Width, box.Height);
+                GdipFillRectangle(bare.graphics.get(), bare.brush.get(), box.X, box.Y, box.Width, box.Height);
                 break;
             }
             ++cFrames;
