@@ -4,25 +4,31 @@
 // text must stay within 3 % and must not grow with the frame size.
 //
 // Then frames per second of K engines on K apartment threads (K = 1, 2, 4),
-// each with frames of its own, beside K threads of bare GdipDrawString and K
-// threads of bare GdipFillRectangle on wrapped bitmaps: if text drawing does
-// not scale while filling does, the platform serialises text drawing.
+// each with frames of its own, beside the same count of workers doing only
+// part of the work: bare GdipDrawString on threads and in processes, the GDI
+// glyph bitmaps beneath it, and bare GdipFillRectangle. Where the speed-up
+// stops between these layers, or between threads and processes, the
+// platform serialises.
 //
-//   ferrowind-bench.exe [frames per round]
+//   ferrowind-bench.exe [frames per round] [--sizes-only]
 
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
+#include <shellapi.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cstdio>
-#include <thread>
 #include <cstdlib>
+#include <cstring>
+#include <cstdint>
+#include <cwchar>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "com/CriticalSection.h"
+#include "com/Win32Handle.h"
 #include "engine/FrameDrawEngine.h"
 #include "engine/GdiplusObject.h"
 
@@ -176,14 +182,69 @@ Result Measure(const FrameSize& size, int framesPerRound)
 enum class Work
 {
     Engine,
+    EngineOneAtATime,
     BareText,
+    Glyphs,
     BareFill,
+    CpuOnly,
 };
 
-// One thread's share of a threaded run: its own 1920 x 1080 frame, its own
-// objects, drawing until told to stop; counts the frames it finished.
-void DrawOnThread(Work work, const std::atomic<bool>& bStart, const std::atomic<bool>& bStop,
-                  std::atomic<long>& cFrames, std::atomic<bool>& bFailed)
+using CKernelHandle = CWin32Handle<HANDLE, &::CloseHandle>;
+using CMappedView = CWin32Handle<void*, &::UnmapViewOfFile>;
+using CMemoryDC = CWin32Handle<HDC, &::DeleteDC>;
+using CGdiFont = CWin32Handle<HFONT, &::DeleteObject>;
+
+// Shared by the workers of one run and the run's clock: in this process's
+// memory for threads, in a named mapping for processes.
+struct CRunFlags
+{
+    volatile LONG lReady;
+    volatile LONG lGo;
+    volatile LONG lStop;
+    volatile LONG lFailed;
+    volatile LONG lFrames;
+};
+
+// What GDI+ asks of GDI for each glyph of the text it draws onto a bitmap:
+// the glyph's size, then its anti-aliased bitmap.
+class CGlyphBitmaps
+{
+public:
+    bool Make()
+    {
+        m_dc = CMemoryDC(CreateCompatibleDC(nullptr));
+        m_font = CGdiFont(CreateFontW(-64, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                      CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH, L"Arial"));
+        return m_dc && m_font && SelectObject(m_dc.get(), m_font.get()) != nullptr;
+    }
+    bool Render(const wchar_t* pszText)
+    {
+        static const MAT2 kIdentity = {{0, 1}, {0, 0}, {0, 0}, {0, 1}};
+        for (const wchar_t* pch = pszText; *pch; ++pch)
+        {
+            GLYPHMETRICS gm;
+            const DWORD cb = GetGlyphOutlineW(m_dc.get(), *pch, GGO_GRAY8_BITMAP, &gm, 0, nullptr, &kIdentity);
+            if (cb == GDI_ERROR || cb > m_bits.size() ||
+                GetGlyphOutlineW(m_dc.get(), *pch, GGO_GRAY8_BITMAP, &gm, cb, m_bits.data(), &kIdentity) ==
+                    GDI_ERROR)
+                return false;
+        }
+        return true;
+    }
+
+private:
+    CMemoryDC m_dc;
+    CGdiFont m_font;
+    std::vector<BYTE> m_bits = std::vector<BYTE>(64 * 1024);
+};
+
+// What a plug-in could do about a platform that serialises text drawing:
+// take turns itself, once per frame.
+CCriticalSection g_csOneEngineAtATime;
+
+// One worker's share of a run: its own 1920 x 1080 frame, its own objects,
+// drawing from the go until the stop; counts the frames it finished.
+void DrawUntilStopped(Work work, CRunFlags& flags)
 {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     {
@@ -201,93 +262,226 @@ void DrawOnThread(Work work, const std::atomic<bool>& bStart, const std::atomic<
         BSTRBLOB bytesBlob = {static_cast<ULONG>(pixels.size()), pixels.data()};
         CFrameDrawEngine engine;
         CBareDrawing bare;
-        if (!bare.Make(kWidth, kHeight, kWidth * 4, pixels.data()) ||
+        CGlyphBitmaps glyphs;
+        if (!bare.Make(kWidth, kHeight, kWidth * 4, pixels.data()) || !glyphs.Make() ||
             engine.DrawFrame(&infoBlob, &bytesBlob, 0, 333667, 1) != S_OK)
-            bFailed = true;
+            InterlockedExchange(&flags.lFailed, 1);
         const RectF at(engine.m_ptTextOrigin.x, engine.m_ptTextOrigin.y, 0.0f, 0.0f);
         const RectF box(at.X, at.Y, 360.0f, 72.0f);
 
-        while (!bStart.load())
-            std::this_thread::yield();
+        InterlockedIncrement(&flags.lReady);
+        while (!flags.lGo && !flags.lFailed)
+            Sleep(1);
         ULONGLONG rt = 333667;
-        while (!bStop.load() && !bFailed.load())
+        bool bOk = true;
+        while (!flags.lStop && !flags.lFailed)
         {
             switch (work)
             {
             case Work::Engine:
-                if (engine.DrawFrame(&infoBlob, &bytesBlob, rt, rt + 333667, 1) != S_OK)
-                    bFailed = true;
+                bOk = engine.DrawFrame(&infoBlob, &bytesBlob, rt, rt + 333667, 1) == S_OK;
                 rt += 333667;
                 break;
-            case Work::BareText:
-                GdipDrawString(bare.graphics.get(), engine.m_szTimeCode, 11, bare.font.get(), &at, nullptr,
-                               bare.brush.get());
-                break;
-            case Work::BareFill:
-                GdipFillRectangle(bare.graphics.get(), bare.brush.get(), box.X, box.Y, box.Width, box.Height);
+            case Work::EngineOneAtATime:
+            {
+                CCriticalSectionLock lock(g_csOneEngineAtATime);
+                bOk = engine.DrawFrame(&infoBlob, &bytesBlob, rt, rt + 333667, 1) == S_OK;
+                rt += 333667;
                 break;
             }
-            ++cFrames;
+            case Work::BareText:
+                bOk = GdipDrawString(bare.graphics.get(), engine.m_szTimeCode, 11, bare.font.get(), &at, nullptr,
+                                     bare.brush.get()) == Ok;
+                break;
+            case Work::Glyphs:
+                bOk = glyphs.Render(engine.m_szTimeCode);
+                break;
+            case Work::BareFill:
+                bOk = GdipFillRectangle(bare.graphics.get(), bare.brush.get(), box.X, box.Y, box.Width,
+                                        box.Height) == Ok;
+                break;
+            case Work::CpuOnly:
+            {
+                // Arithmetic in registers: what the machine's processors
+                // give when nothing is shared.
+                uint64_t x = rt++;
+                for (int i = 0; i < 100000; ++i)
+                    x = x * 6364136223846793005u + 1442695040888963407u;
+                bOk = x != 0 || rt != 0;
+                break;
+            }
+            }
+            if (!bOk)
+                InterlockedExchange(&flags.lFailed, 1);
+            InterlockedIncrement(&flags.lFrames);
         }
     }
     CoUninitialize();
 }
 
-// Frames per second of K threads together, over a fixed time.
-double FramesPerSecond(Work work, int cThreads, bool& bFailed)
+// Frames per second of all workers together over a fixed time, once each has
+// set up; 0 when one failed or never got ready.
+double CountFramesPerSecond(CRunFlags& flags, int cWorkers)
 {
-    std::atomic<bool> bStart{false};
-    std::atomic<bool> bStop{false};
-    std::atomic<bool> bThreadFailed{false};
-    std::atomic<long> cFrames{0};
+    const ULONGLONG readyBy = GetTickCount64() + 120000;
+    while (flags.lReady < cWorkers && !flags.lFailed && GetTickCount64() < readyBy)
+        Sleep(10);
+    const bool bReady = flags.lReady == cWorkers && !flags.lFailed;
+    InterlockedExchange(&flags.lGo, 1);
+    double fps = 0.0;
+    if (bReady)
+    {
+        Sleep(300);
+        const LONG cBefore = flags.lFrames;
+        const LONGLONG t0 = Stopwatch::Now();
+        Sleep(2000);
+        const LONG cAfter = flags.lFrames;
+        const LONGLONG t1 = Stopwatch::Now();
+        fps = (cAfter - cBefore) * 1000.0 / Stopwatch().Milliseconds(t0, t1);
+    }
+    InterlockedExchange(&flags.lStop, 1);
+    return flags.lFailed ? 0.0 : fps;
+}
+
+double FramesPerSecondOnThreads(Work work, int cThreads)
+{
+    CRunFlags flags = {};
     std::vector<std::thread> threads;
     for (int i = 0; i < cThreads; ++i)
-        threads.emplace_back(DrawOnThread, work, std::cref(bStart), std::cref(bStop), std::ref(cFrames),
-                             std::ref(bThreadFailed));
-    // The threads set up first; then a short warm-up, then the counted time.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    bStart = true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    const long cBefore = cFrames.load();
-    const LONGLONG t0 = Stopwatch::Now();
-    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
-    const long cAfter = cFrames.load();
-    const LONGLONG t1 = Stopwatch::Now();
-    bStop = true;
+        threads.emplace_back(DrawUntilStopped, work, std::ref(flags));
+    const double fps = CountFramesPerSecond(flags, cThreads);
     for (std::thread& t : threads)
         t.join();
-    bFailed = bFailed || bThreadFailed.load();
-    return (cAfter - cBefore) * 1000.0 / Stopwatch().Milliseconds(t0, t1);
+    return fps;
+}
+
+constexpr wchar_t kChildSwitch[] = L"--text-process";
+
+// Bare text drawing in K processes of this program, one thread each, sharing
+// only the run's flags through a named mapping.
+double FramesPerSecondInProcesses(int cProcesses)
+{
+    wchar_t szMapping[64];
+    std::swprintf(szMapping, 64, L"Local\\ferrowind-bench-%lu", GetCurrentProcessId());
+    CKernelHandle mapping(
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(CRunFlags), szMapping));
+    CMappedView view(mapping ? MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, sizeof(CRunFlags)) : nullptr);
+    wchar_t szExe[MAX_PATH];
+    const DWORD cchExe = GetModuleFileNameW(nullptr, szExe, MAX_PATH);
+    if (!view || cchExe == 0 || cchExe >= MAX_PATH)
+        return 0.0;
+    CRunFlags& flags = *static_cast<CRunFlags*>(view.get());
+
+    std::vector<CKernelHandle> processes;
+    for (int i = 0; i < cProcesses; ++i)
+    {
+        std::wstring commandLine = L"\"" + std::wstring(szExe) + L"\" " + kChildSwitch + L" " + szMapping;
+        STARTUPINFOW si = {};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi = {};
+        if (!CreateProcessW(szExe, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        {
+            InterlockedExchange(&flags.lFailed, 1);
+            break;
+        }
+        CloseHandle(pi.hThread);
+        processes.emplace_back(pi.hProcess);
+    }
+    const double fps = flags.lFailed ? 0.0 : CountFramesPerSecond(flags, cProcesses);
+    InterlockedExchange(&flags.lStop, 1);
+    for (const CKernelHandle& process : processes)
+        if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0)
+            TerminateProcess(process.get(), 1);
+    return fps;
+}
+
+// A child of FramesPerSecondInProcesses.
+int RunTextProcess(const wchar_t* pszMapping)
+{
+    CKernelHandle mapping(OpenFileMappingW(FILE_MAP_WRITE, FALSE, pszMapping));
+    CMappedView view(mapping ? MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, sizeof(CRunFlags)) : nullptr);
+    if (!view)
+        return 1;
+    DrawUntilStopped(Work::BareText, *static_cast<CRunFlags*>(view.get()));
+    return 0;
+}
+
+constexpr int kThreadRepeats = 3;
+
+// One row's columns: the engine, then what it is made of, then controls.
+constexpr int kColumns = 7;
+const char* const kColumnNames[kColumns] = {"engine",        "engine, in turn", "bare text", "text, K procs",
+                                            "GDI glyphs",    "bare fill",     "CPU only"};
+
+double ColumnFramesPerSecond(int column, int k)
+{
+    switch (column)
+    {
+    case 0: return FramesPerSecondOnThreads(Work::Engine, k);
+    case 1: return FramesPerSecondOnThreads(Work::EngineOneAtATime, k);
+    case 2: return FramesPerSecondOnThreads(Work::BareText, k);
+    case 3: return FramesPerSecondInProcesses(k);
+    case 4: return FramesPerSecondOnThreads(Work::Glyphs, k);
+    case 5: return FramesPerSecondOnThreads(Work::BareFill, k);
+    default: return FramesPerSecondOnThreads(Work::CpuOnly, k);
+    }
 }
 
 // The thread table; answers whether the engine met its speed-up target.
 bool PrintThreadTable(bool& bFailed)
 {
-    std::printf("\nthreads: 1920 x 1080 frames, one engine (or bare GDI+ objects) and one frame per apartment "
-                "thread; %u processors\n",
-                std::thread::hardware_concurrency());
-    std::printf("%-3s  %14s  %8s  %18s  %8s  %18s  %8s\n", "K", "engine (fps)", "speed-up", "bare text (fps)",
-                "speed-up", "bare fill (fps)", "speed-up");
-    double engineOne = 0.0;
-    double textOne = 0.0;
-    double fillOne = 0.0;
+    std::printf("\nthreads: 1920 x 1080 frames, one engine (or bare objects) and one frame per apartment thread; "
+                "%u processors\nfigures: frames per second, median of %d runs (speed-up over K = 1)\n",
+                std::thread::hardware_concurrency(), kThreadRepeats);
+    std::printf("%-3s", "K");
+    for (const char* pszName : kColumnNames)
+        std::printf("  %15s", pszName);
+    std::printf("\n");
+    if (!g_csOneEngineAtATime.Init())
+    {
+        bFailed = true;
+        return false;
+    }
+    // The prefix's own services start with the first child; not in a row.
+    FramesPerSecondInProcesses(1);
+    double one[kColumns] = {};
     double engineAt2 = 0.0;
     for (const int k : {1, 2, 4})
     {
-        const double engine = FramesPerSecond(Work::Engine, k, bFailed);
-        const double text = FramesPerSecond(Work::BareText, k, bFailed);
-        const double fill = FramesPerSecond(Work::BareFill, k, bFailed);
-        if (k == 1)
+        // Repeats interleaved, so that a slow spell of the machine hits
+        // every column.
+        std::vector<double> runs[kColumns];
+        for (int repeat = 0; repeat < kThreadRepeats; ++repeat)
+            for (int column = 0; column < kColumns; ++column)
+                runs[column].push_back(ColumnFramesPerSecond(column, k));
+        std::printf("%-3d", k);
+        for (int column = 0; column < kColumns; ++column)
         {
-            engineOne = engine;
-            textOne = text;
-            fillOne = fill;
+            const bool bColumnFailed =
+                std::any_of(runs[column].begin(), runs[column].end(), [](double fps) { return fps <= 0.0; });
+            const double fps = Median(runs[column]);
+            if (k == 1)
+                one[column] = fps;
+            char sz[32];
+            if (bColumnFailed || one[column] <= 0.0)
+                std::snprintf(sz, sizeof(sz), "failed");
+            else
+                std::snprintf(sz, sizeof(sz), "%.0f (%.2f)", fps, fps / one[column]);
+            std::printf("  %15s", sz);
+            bFailed = bFailed || bColumnFailed;
+            if (column == 0 && k == 2 && one[0] > 0.0)
+                engineAt2 = fps / one[0];
         }
-        const double engineSpeedUp = engineOne > 0.0 ? engine / engineOne : 0.0;
-        if (k == 2)
-            engineAt2 = engineSpeedUp;
-        std::printf("%-3d  %14.0f  %8.2f  %18.0f  %8.2f  %18.0f  %8.2f\n", k, engine, engineSpeedUp, text,
-                    textOne > 0.0 ? text / textOne : 0.0, fill, fillOne > 0.0 ? fill / fillOne : 0.0);
+        std::printf("\n");
+    }
+    // If glyphs are rendered one thread at a time, their share s of a text
+    // frame bounds the speed-up of two threads at 2 / (1 + s).
+    if (one[4] > 0.0 && one[2] > 0.0)
+    {
+        const double share = std::min(1.0, one[2] / one[4]);
+        std::printf("GDI glyphs take %.0f %% of a bare text frame on one thread; run one thread at a time, they "
+                    "bound K = 2 to %.2f\n",
+                    share * 100.0, 2.0 / (1.0 + share));
     }
     const bool bMet = engineAt2 >= kTargetSpeedUpAt2;
     std::printf("target: engine speed-up at least %.1f at K = 2 (on two or more processors): %s\n",
@@ -298,13 +492,33 @@ bool PrintThreadTable(bool& bFailed)
 
 int main(int argc, char** argv)
 {
-    const int framesPerRound = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
+    int argcW = 0;
+    wchar_t** argvW = CommandLineToArgvW(GetCommandLineW(), &argcW);
+    const bool bChild = argvW && argcW == 3 && std::wcscmp(argvW[1], kChildSwitch) == 0;
+    const std::wstring mappingName = bChild ? argvW[2] : L"";
+    LocalFree(argvW);
+
+    int framesPerRound = 100;
+    bool bThreadTable = true;
+    for (int i = 1; i < argc && !bChild; ++i)
+    {
+        if (std::strcmp(argv[i], "--sizes-only") == 0)
+            bThreadTable = false;
+        else
+            framesPerRound = std::max(1, std::atoi(argv[i]));
+    }
     GdiplusStartupInput input;
     ULONG_PTR token = 0;
     if (GdiplusStartup(&token, &input, nullptr) != Ok)
     {
         std::fprintf(stderr, "ferrowind-bench: GDI+ did not start\n");
         return 1;
+    }
+    if (bChild)
+    {
+        const int exitCode = RunTextProcess(mappingName.c_str());
+        GdiplusShutdown(token);
+        return exitCode;
     }
 
     const FrameSize sizes[] = {{640, 480}, {1920, 1080}, {3840, 2160}, {7680, 4320}};
@@ -339,7 +553,8 @@ int main(int argc, char** argv)
         std::printf("\ntarget: ratio at most %.2f at every size: %s\n", kTargetRatio, met ? "met" : "NOT met");
         std::printf("time per frame, largest over smallest frame: %.2f\n",
                     smallest > 0.0 ? largest / smallest : 0.0);
-        PrintThreadTable(failed);
+        if (bThreadTable)
+            PrintThreadTable(failed);
     }
     GdiplusShutdown(token);
     return failed ? 1 : 0;
