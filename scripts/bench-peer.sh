@@ -60,9 +60,8 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# The engine: frames per round of ferrowind-bench, which runs five rounds and
-# prints the median per size; one line per architecture and size.
-per_round=$(( (frames + 4) / 5 ))
+# The engine: ferrowind-bench prints the median per size of as many frames;
+# one line per architecture and size.
 : >"$work/engine.tsv"
 for arch in $archs; do
     if [ "$arch" = 64 ]; then tree=win64 toolchain=mingw-x86_64; else tree=win toolchain=mingw-i686; fi
@@ -70,7 +69,7 @@ for arch in $archs; do
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain.cmake" >/dev/null
     cmake --build "$build/$tree" -j "$jobs" --target ferrowind-bench
     "$root/scripts/wine-run.sh" --arch "$arch" --no-display "$build/$tree/wineprefix" \
-        "$build/$tree/tools/bench/ferrowind-bench.exe" "$per_round" >"$work/engine-$arch.txt"
+        "$build/$tree/tools/bench/ferrowind-bench.exe" "$frames" --sizes-only >"$work/engine-$arch.txt"
     awk -v arch="$arch" '/^[0-9]+ x [0-9]+ / && $4 != "failed" { print $1 "x" $3, arch, $4, $5 }' \
         "$work/engine-$arch.txt" >>"$work/engine.tsv"
     if ! grep -q " $arch " "$work/engine.tsv"; then
