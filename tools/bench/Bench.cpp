@@ -196,8 +196,8 @@ struct CRunFlags
     volatile LONG lFrames;
 };
 
-// What GDI+ asks of GDI for each glyph of the text it draws onto a bitmap:
-// the glyph's size, then its anti-aliased bitmap.
+// GDI's glyph rendering without GDI+: for each character, the glyph's size,
+// then its anti-aliased bitmap.
 class CGlyphBitmaps
 {
 public:
