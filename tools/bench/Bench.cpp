@@ -281,8 +281,9 @@ void DrawUntilStopped(Work work, CRunFlags& flags)
                 break;
             }
             case Work::BareText:
-                bOk = GdipDrawString(bare.graphics.get(), engine.m_szTimeCode, 11, bare.font.get(), &at, nullptr,
-                                     bare.brush.get()) == Ok;
+                bOk = GdipDrawString(bare.graphics.get(), engine.m_szTimeCode,
+                                     static_cast<INT>(std::wcslen(engine.m_szTimeCode)), bare.font.get(), &at,
+                                     nullptr, bare.brush.get()) == Ok;
                 break;
             case Work::Glyphs:
                 bOk = glyphs.Render(engine.m_szTimeCode);
@@ -294,7 +295,8 @@ void DrawUntilStopped(Work work, CRunFlags& flags)
             case Work::CpuOnly:
             {
                 // Arithmetic in registers: what the machine's processors
-                // give when nothing is shared.
+                // give when nothing is shared. The result is used, so that
+                // the loop stays.
                 uint64_t x = rt++;
                 for (int i = 0; i < 100000; ++i)
                     x = x * 6364136223846793005u + 1442695040888963407u;
