@@ -76,6 +76,19 @@ double Median(std::vector<double> samples)
     return samples.size() % 2 ? samples[mid] : (samples[mid - 1] + samples[mid]) / 2.0;
 }
 
+// The header of a host's frame: 32 bits per pixel, rows bottom-up.
+BITMAPINFO BottomUp32(int width, int height)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
 struct Result
 {
     double engineMs;
@@ -114,13 +127,7 @@ Result Measure(const FrameSize& size, int cFrames)
 {
     Result result = {0.0, 0.0, 0, false};
     const int stride = size.width * 4;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = size.width;
-    info.bmiHeader.biHeight = size.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = BottomUp32(size.width, size.height);
     std::vector<BYTE> pixels(static_cast<size_t>(stride) * size.height, 0x50);
     BSTRBLOB infoBlob = {sizeof(BITMAPINFO), reinterpret_cast<BYTE*>(&info)};
     BSTRBLOB bytesBlob = {static_cast<ULONG>(pixels.size()), pixels.data()};
@@ -241,13 +248,7 @@ void DrawUntilStopped(Work work, CRunFlags& flags)
     {
         constexpr int kWidth = 1920;
         constexpr int kHeight = 1080;
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = kWidth;
-        info.bmiHeader.biHeight = kHeight;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
+        BITMAPINFO info = BottomUp32(kWidth, kHeight);
         std::vector<BYTE> pixels(static_cast<size_t>(kWidth) * 4 * kHeight, 0x50);
         BSTRBLOB infoBlob = {sizeof(BITMAPINFO), reinterpret_cast<BYTE*>(&info)};
         BSTRBLOB bytesBlob = {static_cast<ULONG>(pixels.size()), pixels.data()};
