@@ -8,10 +8,8 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(FERROWIND_ARCH 64)
-    set(FERROWIND_WINE_WINDOWS_DIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
 else()
     set(FERROWIND_ARCH 32)
-    set(FERROWIND_WINE_WINDOWS_DIR /usr/lib/i386-linux-gnu/wine/i386-windows)
     # The .def files name the exports undecorated; the linker finds their
     # __stdcall definitions (DllInstall@8, ...) by itself.
     add_link_options(-Wl,--enable-stdcall-fixup)
