@@ -35,46 +35,54 @@ esac
 out=$build/$tree/out
 prefix=$build/$tree/wineprefix
 
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" --base-only
+if [ "$arch" = 32 ] && [ ! -x /usr/lib/wine/wine ]; then
+    echo "run-host: the 32-bit DLL needs the 32-bit Wine (wine32:i386), which is not installed; scripts/setup.sh installs it" >&2
+    exit 1
+fi
 
+# A run of its own on this machine: what it starts (wineserver, an emulator
+# registration) is gone however it ends.
+. "$root/scripts/run-guard.sh"
+mkdir -p "$build"
+cd "$build"
+guard_begin
 if [ "$arch" = 32 ]; then
     how=$("$root/scripts/arch32.sh" probe)
     case $how in
     native*) ;;
     *)
-        emulator=$("$root/scripts/arch32.sh" emulate-on)
-        case $emulator in
-        registered | present) echo "run-host: 32-bit programs run under an emulator here: expect minutes" ;;
-        *) echo "run-host: cannot run the 32-bit DLL: ${how#* }; emulation: $emulator" >&2; exit 1 ;;
-        esac
-        [ "$emulator" = registered ] && trap '"$root/scripts/arch32.sh" emulate-off' EXIT
+        if ! emulator=$(guard_emulate_on); then
+            echo "run-host: cannot run the 32-bit DLL: ${how#* }; emulation: $emulator" >&2
+            exit 1
+        fi
+        echo "run-host: 32-bit programs run under an emulator here ($emulator): expect minutes"
         ;;
     esac
 fi
 
 cmake -S "$root" -B "$build/$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain.cmake" >/dev/null
-cmake --build "$build/$tree" -j "$jobs" --target ferrowind-host Ferrowind ferrowind_help
+guard_wait cmake --build "$build/$tree" -j "$jobs" --target ferrowind-host Ferrowind ferrowind_help
 
 # Wine's drive Z: is the Linux root.
 dll="Z:$(printf '%s' "$build/$tree/bin/Ferrowind.dll" | tr / '\\')"
-run() { "$root/scripts/wine-run.sh" --arch "$arch" "$prefix" "$@"; }
+run() { guard_wait "$root/scripts/wine-run.sh" --arch "$arch" "$prefix" "$@"; }
 
-unregister() { run regsvr32 /s /u "$dll" || echo "regsvr32 /u failed" >&2; }
+unregister() { run regsvr32 /s /u "$dll"; }
+guard_on_exit=unregister
 run regsvr32 /s "$dll"
 printf "registered the %s-bit DLL: %s\n" "$arch" "$dll"
-trap 'unregister; [ "${emulator:-}" = registered ] && "$root/scripts/arch32.sh" emulate-off; true' EXIT
-
 mkdir -p "$out"
 rm -f "$out"/*.png
 # The host writes into its working folder; Wine maps it to a drive path.
 # Relative file arguments (settings files) are taken from that folder too.
-(cd "$out" && run "$build/$tree/tools/refhost/ferrowind-host.exe" "$@")
-
-trap - EXIT
-unregister
-[ "${emulator:-}" = registered ] && "$root/scripts/arch32.sh" emulate-off
+status=0
+(cd "$out" && run "$build/$tree/tools/refhost/ferrowind-host.exe" "$@") || status=$?
+guard_on_exit=""
+unregister || { echo "regsvr32 /u failed" >&2; status=1; }
 printf "unregistered: %s\n" "$dll"
+[ $status = 0 ] || exit $status
 echo "ran the $arch-bit DLL and host ($tree)"
 echo "pictures: $out"
 ls -1 "$out"
