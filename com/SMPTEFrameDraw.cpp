@@ -13,11 +13,13 @@ CSMPTEFrameDraw::CSMPTEFrameDraw()
     g_pModule->Lock();
 }
 
-// Lock first, then the font, then the recording: the order the host sees.
+// The module lock first, then the font and its brush, then the recording:
+// the order the host sees. The wrapper of the host's last frame goes with
+// the engine, after them.
 CSMPTEFrameDraw::~CSMPTEFrameDraw()
 {
     g_pModule->Unlock();
-    ReleaseFont();
+    ReleaseFontAndBrush();
     m_spRecording.reset();
 }
 

@@ -14,7 +14,7 @@ using namespace Gdiplus::DllExports;
 // settings change. The font's handle stays empty when the platform refused
 // the font (an unknown face, an unusable size); measuring and drawing then do
 // nothing.
-struct CRealizedFont
+struct CFontAndBrush
 {
     CGdipFont font;
     CGdipSolidFill brush;
@@ -53,13 +53,14 @@ PixelFormat GdiplusPixelFormat(DibPixelFormat format)
     return PixelFormat32bppRGB;
 }
 
-CRealizedFont* NewRealizedFont()
+template <typename T>
+T* NewThrough(T* (*pfnNew)())
 {
-    return new (std::nothrow) CRealizedFont;
+    return pfnNew != nullptr ? pfnNew() : new (std::nothrow) T;
 }
 } // namespace
 
-CFrameDrawEngine::CFrameDrawEngine() : m_pSettings(&g_currentSettings), m_pfnNewFont(&NewRealizedFont)
+CFrameDrawEngine::CFrameDrawEngine(CFrameEngineSeam* pSeam) : m_pSettings(&g_currentSettings), m_pSeam(pSeam)
 {
     // Differs from every valid record, so that the first frame realises.
     m_settingsApplied.Invalidate();
@@ -67,18 +68,31 @@ CFrameDrawEngine::CFrameDrawEngine() : m_pSettings(&g_currentSettings), m_pfnNew
 
 CFrameDrawEngine::~CFrameDrawEngine()
 {
-    ReleaseFont();
+    ResetFontAndBrush();
+}
+
+void CFrameDrawEngine::CountMade(const void* pObject)
+{
+    if (pObject != nullptr && m_pSeam != nullptr)
+        ++m_pSeam->cPlatformObjectsMade;
 }
 
 int32_t CFrameDrawEngine::TargetTextRenderingHint() const
 {
+    CSlimLockScope lock(m_lockFrame);
     TextRenderingHint hint = TextRenderingHintSystemDefault;
     if (!m_pTarget || !m_pTarget->graphics || GdipGetTextRenderingHint(m_pTarget->graphics.get(), &hint) != Ok)
         return -1;
     return hint;
 }
 
-void CFrameDrawEngine::ReleaseFont()
+void CFrameDrawEngine::ReleaseFontAndBrush()
+{
+    CSlimLockScope lock(m_lockFrame);
+    ResetFontAndBrush();
+}
+
+void CFrameDrawEngine::ResetFontAndBrush()
 {
     m_pFont.reset();
     m_cxLayout = 0;
@@ -92,6 +106,7 @@ HRESULT CFrameDrawEngine::DrawFrame(BSTRBLOB* pBitmapInfo, BSTRBLOB* pBitmapByte
         return S_FALSE;
     if (pBitmapBytes == nullptr || pBitmapBytes->pData == nullptr)
         return S_FALSE;
+    CSlimLockScope lock(m_lockFrame);
 
     DibHeader header = {};
     if (!ReadDibHeader(pBitmapInfo->pData, pBitmapInfo->cbSize, header))
@@ -141,16 +156,17 @@ bool CFrameDrawEngine::RealizeFont(int32_t cx, int32_t cy, const SMPTEDrawSettin
     const FontDescription description = DescribeFont(settings.lfFont);
     CGdipFontFamily family;
     GdipCreateFontFamilyFromName(description.szFaceName, nullptr, family.put());
-    ++m_cPlatformObjectsMade;
+    CountMade(family.get());
 
-    ReleaseFont();
-    m_pFont.reset(m_pfnNewFont());
+    ResetFontAndBrush();
+    m_pFont.reset(NewThrough(m_pSeam != nullptr ? m_pSeam->pfnNewFontAndBrush : nullptr));
     // No other face is tried: an unknown face leaves the font empty.
     if (m_pFont && family)
     {
         GdipCreateFont(family.get(), description.emSize, description.style, UnitPixel, m_pFont->font.put());
+        CountMade(m_pFont->font.get());
         GdipCreateSolidFill(settings.argbColor, m_pFont->brush.put());
-        m_cPlatformObjectsMade += 2;
+        CountMade(m_pFont->brush.get());
     }
 
     // The layout places the text at the applied position, so the settings are
@@ -193,18 +209,19 @@ void CFrameDrawEngine::MeasureSample(int32_t cx, int32_t cy, float& cxBox, float
 
     CGdipBitmap scratch;
     GdipCreateBitmapFromScan0(cx, cy, 0, PixelFormat32bppARGB, nullptr, scratch.put());
-    ++m_cPlatformObjectsMade;
+    CountMade(scratch.get());
     if (!scratch)
         return;
     CGdipGraphics graphics;
     GdipGetImageGraphicsContext(scratch.get(), graphics.put());
+    CountMade(graphics.get());
     if (!graphics)
         return;
     GdipSetTextRenderingHint(graphics.get(), TextRenderingHintAntiAlias);
 
     CGdipStringFormat format;
     GdipCreateStringFormat(0, LANG_NEUTRAL, format.put());
-    m_cPlatformObjectsMade += 2;
+    CountMade(format.get());
     if (!format)
         return;
     GdipSetStringFormatAlign(format.get(), StringAlignmentNear);
@@ -229,7 +246,7 @@ bool CFrameDrawEngine::WrapPixels(BYTE* pPixels, const DibView& view)
 
     if (!m_pTarget)
     {
-        m_pTarget.reset(new (std::nothrow) CFrameTarget);
+        m_pTarget.reset(NewThrough(m_pSeam != nullptr ? m_pSeam->pfnNewTarget : nullptr));
         if (!m_pTarget)
             return false;
     }
@@ -240,11 +257,11 @@ bool CFrameDrawEngine::WrapPixels(BYTE* pPixels, const DibView& view)
     // A view of the caller's rows, top row first: drawing writes straight
     // into the caller's memory, nothing is copied.
     GdipCreateBitmapFromScan0(view.width, view.height, view.stride, format, pTopRow, m_pTarget->bitmap.put());
-    ++m_cPlatformObjectsMade;
+    CountMade(m_pTarget->bitmap.get());
     if (!m_pTarget->bitmap)
         return false;
     GdipGetImageGraphicsContext(m_pTarget->bitmap.get(), m_pTarget->graphics.put());
-    ++m_cPlatformObjectsMade;
+    CountMade(m_pTarget->graphics.get());
     if (!m_pTarget->graphics)
         return false;
     m_pTarget->pTopRow = pTopRow;
@@ -263,7 +280,7 @@ void CFrameDrawEngine::DrawTimeCode(BYTE* pPixels, const DibView& view, int32_t 
     if (!m_pFont->brush)
     {
         GdipCreateSolidFill(argbColor, m_pFont->brush.put());
-        ++m_cPlatformObjectsMade;
+        CountMade(m_pFont->brush.get());
         if (!m_pFont->brush)
             return;
     }
@@ -277,4 +294,7 @@ void CFrameDrawEngine::DrawTimeCode(BYTE* pPixels, const DibView& view, int32_t 
                              uRenderingHints == 1 ? TextRenderingHintAntiAlias : TextRenderingHintSystemDefault);
     const RectF at(m_ptTextOrigin.x, m_ptTextOrigin.y, 0.0f, 0.0f);
     GdipDrawString(pGraphics, m_szTimeCode, length, m_pFont->font.get(), &at, nullptr, m_pFont->brush.get());
+    // The context outlives the frame, so nothing deletes it here to finish
+    // the drawing: the host's pixels are complete when the call returns.
+    GdipFlush(pGraphics, FlushIntentionSync);
 }

@@ -166,11 +166,15 @@ TEST_F(FrameDraw, AntiAliasingOnlyForHintOne)
 // text the same under every hint, so the context itself is asked.
 TEST_F(FrameDraw, ReusedBufferKeepsItsWrapperAndTakesEachFramesHint)
 {
-    CFrameDrawEngine engine;
+    CFrameEngineSeam seam;
+    CFrameDrawEngine engine(&seam);
     TestFrame frame(640, 480);
     ULONGLONG rt = kStart;
     ASSERT_EQ(engine.DrawFrame(frame.Info(), frame.Bytes(), rt, rt + 400000, 1), S_OK);
-    const uint32_t cMade = engine.m_cPlatformObjectsMade;
+    const uint32_t cMade = seam.cPlatformObjectsMade;
+    // A family, a font, a brush; a scratch bitmap, its context and a format to
+    // measure; the wrapper's bitmap and context.
+    EXPECT_EQ(cMade, 8u);
     for (const ULONG hints : {1ul, 0ul, 1ul, 2ul, 1ul})
     {
         rt += 400000;
@@ -182,7 +186,7 @@ TEST_F(FrameDraw, ReusedBufferKeepsItsWrapperAndTakesEachFramesHint)
                   hints == 1 ? Gdiplus::TextRenderingHintAntiAlias : Gdiplus::TextRenderingHintSystemDefault)
             << hints;
     }
-    EXPECT_EQ(engine.m_cPlatformObjectsMade, cMade);
+    EXPECT_EQ(seam.cPlatformObjectsMade, cMade);
 }
 
 // Whatever differs from the frame before (the buffer, or in the same buffer
@@ -254,6 +258,74 @@ TEST_F(FrameDraw, ChangedBufferOrLayoutIsDrawnAsByAFreshEngine)
             EXPECT_EQ(first.pixels, firstDrawn);
         }
     }
+}
+
+// A host that calls one object from two threads at once breaks the
+// apartment rules, but must not lose its process: with the buffer and its
+// size changing on every frame, each frame is drawn whole, exactly as a fresh
+// engine draws a frame of that size, or left as it was.
+TEST_F(FrameDraw, TwoThreadsOnOneEngineDrawEachFrameWhole)
+{
+    constexpr int kFramesPerThread = 40;
+    const int32_t widths[] = {640, 1280};
+    const int32_t heights[] = {480, 720};
+    std::vector<BYTE> undrawn[2];
+    std::vector<BYTE> drawn[2];
+    for (int i = 0; i < 2; ++i)
+    {
+        TestFrame frame(widths[i], heights[i]);
+        frame.FillPattern();
+        undrawn[i] = frame.pixels;
+        CFrameDrawEngine fresh;
+        ASSERT_EQ(fresh.DrawFrame(frame.Info(), frame.Bytes(), kStart, kEnd, 1), S_OK);
+        drawn[i] = frame.pixels;
+    }
+
+    CFrameDrawEngine shared;
+    std::atomic<int> cDrawn{0};
+    std::atomic<int> cWrong{0};
+    auto drawFrames = [&](int first) {
+        for (int n = 0; n < kFramesPerThread; ++n)
+        {
+            const int i = (first + n) % 2;
+            TestFrame frame(widths[i], heights[i]);
+            frame.pixels = undrawn[i];
+            const HRESULT hr = shared.DrawFrame(frame.Info(), frame.Bytes(), kStart, kEnd, 1);
+            if (hr == S_OK && frame.pixels == drawn[i])
+                ++cDrawn;
+            else if (hr != S_FALSE || frame.pixels != undrawn[i])
+                ++cWrong;
+        }
+    };
+    std::thread one(drawFrames, 0);
+    std::thread other(drawFrames, 1);
+    one.join();
+    other.join();
+    EXPECT_EQ(cWrong.load(), 0);
+    EXPECT_EQ(cDrawn.load(), 2 * kFramesPerThread);
+}
+
+// A wrapper that cannot be allocated leaves the frame as it was (a platform
+// step that failed: still S_OK); the next frame makes one and is drawn.
+TEST_F(FrameDraw, WrapperThatCannotBeAllocatedLeavesTheFrameAndTheNextIsDrawn)
+{
+    TestFrame fresh(640, 480);
+    fresh.FillPattern();
+    const std::vector<BYTE> undrawn = fresh.pixels;
+    CFrameDrawEngine freshEngine;
+    ASSERT_EQ(freshEngine.DrawFrame(fresh.Info(), fresh.Bytes(), kStart, kEnd, 1), S_OK);
+
+    CFrameEngineSeam seam;
+    seam.pfnNewTarget = []() -> CFrameTarget* { return nullptr; };
+    CFrameDrawEngine engine(&seam);
+    TestFrame frame(640, 480);
+    frame.pixels = undrawn;
+    EXPECT_EQ(engine.DrawFrame(frame.Info(), frame.Bytes(), kStart, kEnd, 1), S_OK);
+    EXPECT_EQ(frame.pixels, undrawn);
+
+    seam.pfnNewTarget = nullptr;
+    EXPECT_EQ(engine.DrawFrame(frame.Info(), frame.Bytes(), kStart, kEnd, 1), S_OK);
+    EXPECT_EQ(frame.pixels, fresh.pixels);
 }
 
 TEST_F(FrameDraw, TransparentTextChangesNothing)
@@ -360,7 +432,7 @@ TEST_F(FrameDraw, ReleasedFontIsRealisedAgain)
     CFrameDrawEngine engine;
     const TextStyle defaults = Style(L"Arial", 64, 0, 0xFFFFFFFF, true);
     ExpectSameAsDirectDrawing(engine, 640, 480, defaults, 1, 3, 3);
-    engine.ReleaseFont();
+    engine.ReleaseFontAndBrush();
     EXPECT_EQ(engine.m_pFont, nullptr);
     EXPECT_EQ(engine.m_cxLayout, 0);
     EXPECT_EQ(engine.m_cyLayout, 0);

@@ -145,16 +145,16 @@ TEST_F(FrameRefusal, FirstTinyFrameThenARealOne)
 
 TEST_F(FrameRefusal, FontThatCannotBeAllocatedIsTriedAgainNextFrame)
 {
-    CFrameDrawEngine engine;
-    const auto pfnNewFont = engine.m_pfnNewFont;
-    engine.m_pfnNewFont = []() -> CRealizedFont* { return nullptr; };
+    CFrameEngineSeam seam;
+    seam.pfnNewFontAndBrush = []() -> CFontAndBrush* { return nullptr; };
+    CFrameDrawEngine engine(&seam);
     TestFrame frame(640, 480);
     frame.FillPattern();
     ExpectRefusedUntouched(engine, frame, frame.Info(), frame.Bytes());
     EXPECT_EQ(engine.m_pFont, nullptr);
     EXPECT_TRUE(engine.m_settingsApplied.IsEqual(SMPTEDrawSettings())) << "recorded as applied all the same";
 
-    engine.m_pfnNewFont = pfnNewFont;
+    seam.pfnNewFontAndBrush = nullptr;
     const std::vector<BYTE> before = frame.pixels;
     EXPECT_EQ(engine.DrawFrame(frame.Info(), frame.Bytes(), kStart, kEnd, 1), S_OK);
     EXPECT_GT(frame.ChangedPixels(before), 100u);
@@ -165,7 +165,7 @@ TEST_F(FrameRefusal, TinyFrameAfterASettingsChangeKeepsTheOldFont)
     CFrameDrawEngine engine;
     TestFrame frame(640, 480);
     ASSERT_EQ(engine.DrawFrame(frame.Info(), frame.Bytes(), kStart, kEnd, 1), S_OK);
-    const CRealizedFont* font = engine.m_pFont.get();
+    const CFontAndBrush* font = engine.m_pFont.get();
     const SMPTEDrawSettings applied = engine.m_settingsApplied;
 
     UseSettings(MakeSettings(L"DejaVu Sans", 40, 700, 0xFFFF0000, PackPosition(50, 50)));
