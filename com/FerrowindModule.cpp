@@ -33,7 +33,8 @@ REGSAM OtherRegistryView() noexcept
 // Whether another module still serves the class from the other view: its
 // server key in the class root this run works on names a module other than
 // this one. Where a root has one view for both (Wine's per-user classes),
-// the key found is this module's own.
+// the key found is the one this view sees too: this module's own, or that of
+// another copy registered after it.
 bool OtherViewServesClass(REGSAM samOther) noexcept
 {
     static constexpr wchar_t kServerKey[] =
@@ -175,12 +176,17 @@ HRESULT CFerrowindModule::DllRegisterServer()
     return RegisterModuleTypeLib(g_hInstance, g_bPerUserRegistration);
 }
 
+// Every step runs whatever the one before answered, so that one stuck entry
+// leaves no others behind; the first failure is the answer.
 HRESULT CFerrowindModule::DllUnregisterServer()
 {
     CThreadLocaleSwitch locale;
-    RETURN_IF_FAILED(g_comModule.RegisterClassEntries(false));
-    RETURN_IF_FAILED(UnregisterModuleTypeLib(g_hInstance, g_bPerUserRegistration));
-    return UpdateRegistryAppId(false);
+    HRESULT hr = g_comModule.RegisterClassEntries(false);
+    const HRESULT hrTypeLib = UnregisterModuleTypeLib(g_hInstance, g_bPerUserRegistration);
+    if (SUCCEEDED(hr))
+        hr = hrTypeLib;
+    const HRESULT hrAppId = UpdateRegistryAppId(false);
+    return SUCCEEDED(hr) ? hrAppId : hr;
 }
 
 HRESULT CFerrowindModule::DllInstall(BOOL bInstall, LPCWSTR pszCmdLine)

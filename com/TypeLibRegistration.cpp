@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <initializer_list>
 
 #include "com/ComPtr.h"
 #include "com/HResult.h"
@@ -80,27 +81,108 @@ const wchar_t* PlatformKeyName(SYSKIND syskind) noexcept
     }
 }
 
-// Whether the library is recorded for its platform: the key the service
-// writes the library's path in, TypeLib\{LIBID}\major.minor\lcid\platform,
-// looked for machine-wide and for the current user (Wine 8 records a per-user
-// library machine-wide). A key that cannot be named counts as recorded.
-bool IsTypeLibRecorded(const TLIBATTR& attr) noexcept
+// The keys the service records a library under: TypeLib\{LIBID}, its
+// major.minor key below it, and TypeLib\{LIBID}\major.minor\lcid\platform,
+// whose default value is the library's path. False when they cannot be named.
+struct TypeLibKeys
+{
+    WCHAR szLibrary[80] = {};
+    WCHAR szVersion[100] = {};
+    WCHAR szLocale[120] = {};
+    WCHAR szPlatform[140] = {};
+};
+
+bool NameTypeLibKeys(const TLIBATTR& attr, TypeLibKeys& keys) noexcept
 {
     WCHAR szLibId[40] = {};
     if (StringFromGUID2(attr.guid, szLibId, ARRAYSIZE(szLibId)) == 0)
-        return true;
-    WCHAR szKey[160] = {};
-    if (swprintf(szKey, ARRAYSIZE(szKey), L"Software\\Classes\\TypeLib\\%ls\\%x.%x\\%lx\\%ls", szLibId,
-                 attr.wMajorVerNum, attr.wMinorVerNum, static_cast<unsigned long>(attr.lcid),
-                 PlatformKeyName(attr.syskind)) <= 0)
+        return false;
+    return swprintf(keys.szLibrary, ARRAYSIZE(keys.szLibrary), L"Software\\Classes\\TypeLib\\%ls", szLibId) > 0 &&
+           swprintf(keys.szVersion, ARRAYSIZE(keys.szVersion), L"%ls\\%x.%x", keys.szLibrary, attr.wMajorVerNum,
+                    attr.wMinorVerNum) > 0 &&
+           swprintf(keys.szLocale, ARRAYSIZE(keys.szLocale), L"%ls\\%lx", keys.szVersion,
+                    static_cast<unsigned long>(attr.lcid)) > 0 &&
+           swprintf(keys.szPlatform, ARRAYSIZE(keys.szPlatform), L"%ls\\%ls", keys.szLocale,
+                    PlatformKeyName(attr.syskind)) > 0;
+}
+
+// Whether the library is recorded for its platform, machine-wide or for the
+// current user (Wine 8 records a per-user library machine-wide). A key that
+// cannot be named counts as recorded.
+bool IsTypeLibRecorded(const TLIBATTR& attr) noexcept
+{
+    TypeLibKeys keys;
+    if (!NameTypeLibKeys(attr, keys))
         return true;
     for (HKEY hRoot : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
     {
         CRegKeyHandle hKey;
-        if (RegOpenKeyExW(hRoot, szKey, 0, KEY_READ, hKey.put()) != ERROR_FILE_NOT_FOUND)
+        if (RegOpenKeyExW(hRoot, keys.szPlatform, 0, KEY_READ, hKey.put()) != ERROR_FILE_NOT_FOUND)
             return true;
     }
     return false;
+}
+
+// Whether a key has subkeys other than the names given.
+bool HasSubkeysBesides(HKEY hRoot, const WCHAR* pszKey, std::initializer_list<const WCHAR*> ignored) noexcept
+{
+    CRegKeyHandle hKey;
+    if (RegOpenKeyExW(hRoot, pszKey, 0, KEY_READ, hKey.put()) != ERROR_SUCCESS)
+        return true;
+    WCHAR szName[256];
+    for (DWORD i = 0;; ++i)
+    {
+        DWORD cchName = ARRAYSIZE(szName);
+        const LSTATUS status = RegEnumKeyExW(hKey.get(), i, szName, &cchName, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS)
+            return false;
+        if (status != ERROR_SUCCESS)
+            return true;
+        bool bIgnored = false;
+        for (const WCHAR* pszIgnored : ignored)
+            bIgnored = bIgnored || CompareStringOrdinal(szName, -1, pszIgnored, -1, TRUE) == CSTR_EQUAL;
+        if (!bIgnored)
+            return true;
+    }
+}
+
+// The service unregisters a library by loading the file recorded for it, and
+// fails when that file is gone: another copy of this module, registered
+// after it and deleted since, would then keep the entry for ever. Such an
+// entry (a file that is not this module and does not exist) is removed here,
+// with its locale and version keys once no other platform or locale is left
+// in them, and the library's key once it is empty. False when there was no
+// such entry or it could not be removed.
+bool RemoveEntryOfMissingCopy(const TLIBATTR& attr, const WCHAR* pszThisModule) noexcept
+{
+    TypeLibKeys keys;
+    if (!NameTypeLibKeys(attr, keys))
+        return false;
+    bool bRemoved = false;
+    for (HKEY hRoot : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+    {
+        WCHAR szRecorded[MAX_PATH + 1] = {};
+        DWORD cbRecorded = sizeof(szRecorded) - sizeof(WCHAR);
+        if (RegGetValueW(hRoot, keys.szPlatform, nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, szRecorded,
+                         &cbRecorded) != ERROR_SUCCESS)
+            continue;
+        if (CompareStringOrdinal(szRecorded, -1, pszThisModule, -1, TRUE) == CSTR_EQUAL ||
+            GetFileAttributesW(szRecorded) != INVALID_FILE_ATTRIBUTES)
+            return false;
+        const DWORD dwError = GetLastError();
+        if (dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_PATH_NOT_FOUND)
+            return false;
+        if (RegDeleteKeyW(hRoot, keys.szPlatform) != ERROR_SUCCESS)
+            return false;
+        bRemoved = true;
+        if (!HasSubkeysBesides(hRoot, keys.szLocale, {}))
+            RegDeleteKeyW(hRoot, keys.szLocale);
+        if (!HasSubkeysBesides(hRoot, keys.szVersion, {L"FLAGS", L"HELPDIR"}))
+            RegDeleteTreeW(hRoot, keys.szVersion);
+        if (!HasSubkeysBesides(hRoot, keys.szLibrary, {}))
+            RegDeleteKeyW(hRoot, keys.szLibrary);
+    }
+    return bRemoved;
 }
 } // namespace
 
@@ -196,9 +278,9 @@ HRESULT UnregisterModuleTypeLib(HMODULE hModule, bool bPerUser) noexcept
     else
         hr = UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
     // A library that was not registered (removed by hand, by another build or
-    // by an earlier uninstall that stopped half way) is as good as removed, so
-    // that an uninstall can always finish.
-    if (FAILED(hr) && !IsTypeLibRecorded(*attr))
+    // by an earlier uninstall that stopped half way), or whose entry names a
+    // copy that is gone, is as good as removed: an uninstall can always finish.
+    if (FAILED(hr) && (!IsTypeLibRecorded(*attr) || RemoveEntryOfMissingCopy(*attr, szPath)))
         return S_OK;
     return hr;
 }

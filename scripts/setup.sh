@@ -9,7 +9,7 @@
 #   setup.sh [--base-only] [--report FILE]
 #
 # --base-only asks for the base group alone. --report writes one line on the
-# 32-bit group to FILE: "installed", or "missing: <reason>".
+# 32-bit group to FILE: "installed", or what was not installed and why.
 # Idempotent: when everything is present it only checks and returns. A
 # package index that cannot be fetched is reported and does not stop setup.
 # Every install is simulated first, and a plan that would remove an
@@ -47,7 +47,7 @@ fi
 if [ "$(id -u)" != 0 ]; then
     echo "setup: missing packages: $base_missing$extra_missing(run as root to install them)" >&2
     [ -n "$base_missing" ] && exit 1
-    report32 "missing: $extra_missing(setup was not run as root)"
+    report32 "setup could not install ${extra_missing% }: not run as root"
     exit 0
 fi
 
@@ -80,7 +80,7 @@ why() {
         echo "its plan would remove $(sed -n 's/^Remv \([^ ]*\).*/\1/p' "$1" | tr '\n' ' ')"
     else
         { grep -m1 -E ': +(Pre)?Depends:' "$1" || true; grep -m1 '^E:' "$1" || echo "apt gave no reason"; } |
-            sed 's/^ *//' | tr '\n' ' '
+            sed 's/^ *//' | tr '\n' ' ' | sed 's/ *$//'
     fi
 }
 # install ARGUMENTS...: apt's output is kept in a log and shown on failure.
@@ -159,4 +159,4 @@ else
     reason=$(why "$work/extra")
 fi
 say "the 32-bit group (${extra_missing% }) is not installed, going on without it: $reason"
-report32 "missing: ${extra_missing% } ($reason)"
+report32 "setup could not install ${extra_missing% }: $reason"

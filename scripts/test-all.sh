@@ -45,7 +45,7 @@ echo "== 32-bit programs: $arch32"
 # How the 32-bit side runs: "native", "emulated" or "none", and why not.
 if [ ! -x /usr/lib/wine/wine ]; then
     mode32=none
-    why32="no 32-bit Wine ($(cat "$build/setup-32bit.txt" 2>/dev/null || echo "wine32:i386 is not installed"))"
+    why32="no 32-bit Wine: $(cat "$build/setup-32bit.txt" 2>/dev/null || echo "wine32:i386 is not installed")"
 elif [ "$kernel32" = native ]; then
     mode32=native why32=""
 else

@@ -330,3 +330,27 @@ TEST_F(Registration, RegsvrRegistersMachineWideAndPerUserAsAnInstallerDoes)
     EXPECT_TRUE(OwnRows(HKEY_CURRENT_USER).empty());
     EXPECT_TRUE(NoTypeLib());
 }
+
+// A second copy registered after the first and deleted since leaves the type
+// library recorded under a file that is gone: uninstalling the first copy
+// still removes every entry, the second time too.
+TEST_F(Registration, UnregisterFinishesWhenTheLibraryNamesADeletedCopy)
+{
+    WCHAR szTemp[MAX_PATH] = {};
+    ASSERT_NE(GetTempPathW(MAX_PATH, szTemp), 0u);
+    const std::wstring strTop = FolderOf(szTemp);
+    const std::wstring strFirst = strTop + L"\\Ferrowind A\\Ferrowind.dll";
+    const std::wstring strSecond = strTop + L"\\Ferrowind B\\Ferrowind.dll";
+    ASSERT_TRUE(CopyModuleTo(strFirst));
+    ASSERT_TRUE(CopyModuleTo(strSecond));
+    EXPECT_EQ(RunProgram(L"regsvr32.exe /s \"" + strFirst + L"\""), 0u);
+    EXPECT_EQ(RunProgram(L"regsvr32.exe /s \"" + strSecond + L"\""), 0u);
+    RemoveCopy(strSecond, strTop);
+    ASSERT_EQ(RegisteredTypeLibPath(), strSecond);
+
+    EXPECT_EQ(RunProgram(L"regsvr32.exe /s /u \"" + strFirst + L"\""), 0u);
+    EXPECT_TRUE(OwnRows(HKEY_LOCAL_MACHINE).empty()) << Narrow(OwnRows(HKEY_LOCAL_MACHINE));
+    EXPECT_TRUE(NoTypeLib());
+    EXPECT_EQ(RunProgram(L"regsvr32.exe /s /u \"" + strFirst + L"\""), 0u);
+    RemoveCopy(strFirst, strTop);
+}
