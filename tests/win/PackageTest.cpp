@@ -185,12 +185,51 @@ Rows RowsSeenFrom(HKEY hRoot, REGSAM samView)
     return Sorted(rows);
 }
 
-// The type library as regsvr32 leaves it after registering the 32-bit and
-// then the 64-bit DLL: a path for each platform, the 64-bit DLL's folder as
-// the help directory.
+bool IsHelpDirRow(const std::wstring& strRow)
+{
+    return strRow.find(L"\\HELPDIR @=") != std::wstring::npos;
+}
+
+// The help directory regsvr32 leaves when it registers the DLL in the 64-bit
+// folder and then the one in the 32-bit folder, the package's order. The
+// type-library service is the same code in both architectures, so copies of
+// this tree's DLL in the two folders stand for the pair.
+std::wstring HelpDirRowAfterRegsvr32InPackageOrder()
+{
+    std::wstring strRow;
+    const std::wstring strTop = FolderOf(FolderOf(FolderOf(Installed64())));
+    const std::wstring strTop32 = FolderOf(FolderOf(FolderOf(Installed32())));
+    if (!CopyModuleTo(Installed64()) || !CopyModuleTo(Installed32()))
+        return strRow;
+    if (RunProgram(L"regsvr32.exe /s " + Quoted(Installed64())) == 0 &&
+        RunProgram(L"regsvr32.exe /s " + Quoted(Installed32())) == 0)
+    {
+        for (const std::wstring& strTypeLibRow : TypeLibRows(HKEY_LOCAL_MACHINE))
+        {
+            if (IsHelpDirRow(strTypeLibRow))
+                strRow = strTypeLibRow;
+        }
+    }
+    RunProgram(L"regsvr32.exe /s /u " + Quoted(Installed32()));
+    RunProgram(L"regsvr32.exe /s /u " + Quoted(Installed64()));
+    RemoveCopy(Installed64(), strTop);
+    RemoveCopy(Installed32(), strTop32);
+    return strRow;
+}
+
+// The type library as regsvr32 leaves it after registering both DLLs in the
+// package's order: a path for each platform, and the help directory as
+// measured.
 Rows ExpectedTypeLibRowsOfBoth()
 {
-    Rows rows = ExpectedTypeLibRows(Installed64());
+    static const std::wstring strHelpDirRow = HelpDirRowAfterRegsvr32InPackageOrder();
+    Rows rows;
+    for (const std::wstring& strRow : ExpectedTypeLibRows(Installed64()))
+    {
+        if (!IsHelpDirRow(strRow))
+            rows.push_back(strRow);
+    }
+    rows.push_back(strHelpDirRow);
     const std::wstring strWin32 = std::wstring(L"TypeLib\\") + kLibIdText + L"\\1.0\\0\\win32";
     rows.push_back(strWin32);
     rows.push_back(strWin32 + L" @=\"" + Installed32() + L"\"");
@@ -267,6 +306,8 @@ protected:
     {
         ASSERT_TRUE(FileExists(PackagePath())) << Ascii(PackagePath());
         ASSERT_TRUE(FerrowindEntries().empty()) << "Ferrowind is installed before the test";
+        // Measured once, while nothing is installed.
+        ASSERT_FALSE(ExpectedTypeLibRowsOfBoth().empty());
         m_before = SystemState();
     }
     // A test that stopped half way leaves nothing installed for the next.

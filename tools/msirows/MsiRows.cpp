@@ -170,9 +170,10 @@ std::vector<Row> ScriptRows(const CModule& module, uint16_t nScriptId, const std
 }
 
 // The type-library service's rows for the library of both modules: one path
-// per platform under the shared version key. Its help directory, the folder
-// of the module registered last, is the 64-bit module's, as when regsvr32
-// registered the 32-bit DLL and then the 64-bit one.
+// per platform under the shared version key. The help directory is the one
+// regsvr32 leaves when it registers the 64-bit DLL and then the 32-bit one:
+// the first module's folder, since the second finds its help file through
+// the help directory already recorded.
 std::vector<Row> TypeLibRows(const CModule& module64, const std::string& strFileId64, const std::string& strHelpDir,
                              const CModule& module32, const std::string& strFileId32)
 {
