@@ -163,8 +163,8 @@ bool RemoveEntryOfMissingCopy(const TLIBATTR& attr, const WCHAR* pszThisModule) 
     {
         WCHAR szRecorded[MAX_PATH + 1] = {};
         DWORD cbRecorded = sizeof(szRecorded) - sizeof(WCHAR);
-        if (RegGetValueW(hRoot, keys.szPlatform, nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, szRecorded,
-                         &cbRecorded) != ERROR_SUCCESS)
+        if (RegGetValueW(hRoot, keys.szPlatform, nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                         nullptr, szRecorded, &cbRecorded) != ERROR_SUCCESS)
             continue;
         if (CompareStringOrdinal(szRecorded, -1, pszThisModule, -1, TRUE) == CSTR_EQUAL ||
             GetFileAttributesW(szRecorded) != INVALID_FILE_ATTRIBUTES)
