@@ -94,6 +94,8 @@ if [ "$mode32" != none ]; then
             echo "prefix" >"$wow_log.status"
             exit 0
         fi
+        # The test program comes from the 64-bit tree, built meanwhile.
+        while [ ! -f "$wow_log.built" ]; do sleep 2; done
         status=0
         ctest --test-dir "$build/win64" -L wow --output-on-failure --timeout 900 || status=$?
         echo "$status $(($(date +%s) - wait_started))" >"$wow_log.status"
@@ -104,6 +106,7 @@ fi
 cmake -S "$root" -B "$build/win64" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DFERROWIND_WIN32_TREE="$build/win" >/dev/null
 guard_wait cmake --build "$build/win64" -j "$jobs"
+touch "$wow_log.built"
 
 cmake -S "$root" -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
