@@ -8,8 +8,10 @@
 #   guard_emulate_on          makes 32-bit x86 programs run under qemu-i386:
 #                             an i386 interpreter already registered by
 #                             someone else is used and left alone; otherwise
-#                             one is registered for this run. Prints why not
-#                             and fails when it cannot
+#                             one is registered for this run. Says how, or
+#                             why not, in guard_how, and fails when it cannot;
+#                             it changes the run's record, so it is called in
+#                             the run's own shell, never in $(...)
 #   guard_emulate_off         removes what guard_emulate_on registered
 #
 # Every process the run starts carries FERROWIND_RUN=<this run> in its
@@ -145,21 +147,30 @@ guard_i386_entries() {
 
 guard_emulate_on() {
     if [ -n "$(guard_i386_entries)" ]; then
-        echo "an i386 interpreter registered by someone else is used as it is"
+        guard_how="an i386 interpreter registered by someone else is used as it is"
         return 0
     fi
-    if [ ! -x /usr/bin/qemu-i386-static ]; then echo "no qemu-i386-static (package qemu-user-static)"; return 1; fi
+    if [ ! -x /usr/bin/qemu-i386-static ]; then
+        guard_how="no qemu-i386-static (package qemu-user-static)"
+        return 1
+    fi
     if [ ! -e "$guard_binfmt/register" ]; then
         mount -t binfmt_misc binfmt_misc "$guard_binfmt" 2>/dev/null && guard_mounted=1 && guard_record
     fi
-    if [ ! -w "$guard_binfmt/register" ]; then echo "binfmt_misc cannot be written here (root, and a kernel with it)"; return 1; fi
+    if [ ! -w "$guard_binfmt/register" ]; then
+        guard_how="binfmt_misc cannot be written here (root, and a kernel with it)"
+        return 1
+    fi
     # The F flag opens the interpreter now, so that it also serves programs
     # started in other mount namespaces.
-    printf '%s' ':ferrowind-qemu-i386:M::\x7f\x45\x4c\x46\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
-        >"$guard_binfmt/register" 2>/dev/null || { echo "binfmt_misc refused the registration"; return 1; }
+    if ! printf '%s' ':ferrowind-qemu-i386:M::\x7f\x45\x4c\x46\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
+        >"$guard_binfmt/register" 2>/dev/null; then
+        guard_how="binfmt_misc refused the registration"
+        return 1
+    fi
     guard_emulator=1
     guard_record
-    echo "qemu-i386 registered for this run"
+    guard_how="qemu-i386 registered for this run"
 }
 
 guard_emulate_off() {

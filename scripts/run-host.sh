@@ -52,11 +52,11 @@ if [ "$arch" = 32 ]; then
     case $how in
     native*) ;;
     *)
-        if ! emulator=$(guard_emulate_on); then
-            echo "run-host: cannot run the 32-bit DLL: ${how#* }; emulation: $emulator" >&2
+        if ! guard_emulate_on; then
+            echo "run-host: cannot run the 32-bit DLL: ${how#* }; emulation: $guard_how" >&2
             exit 1
         fi
-        echo "run-host: 32-bit programs run under an emulator here ($emulator): expect minutes"
+        echo "run-host: 32-bit programs run under an emulator here ($guard_how): expect minutes"
         ;;
     esac
 fi

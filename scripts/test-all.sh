@@ -81,10 +81,10 @@ guard_wait "$root/scripts/make-prefix.sh" "$build/win64/wineprefix"
 wow_log=$build/both-architectures.log
 rm -f "$wow_log" "$wow_log".*
 if [ "$mode32" = emulated ]; then
-    if how=$(guard_emulate_on); then
-        echo "== 32-bit emulation: $how"
+    if guard_emulate_on; then
+        echo "== 32-bit emulation: $guard_how"
     else
-        mode32=none why32="no emulator: $how"
+        mode32=none why32="no emulator: $guard_how"
     fi
 fi
 if [ "$mode32" != none ]; then
