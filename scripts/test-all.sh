@@ -49,7 +49,7 @@ if [ ! -x /usr/lib/wine/wine ]; then
 elif [ "$kernel32" = native ]; then
     mode32=native why32=""
 else
-    mode32=emulated why32="${arch32#* }"
+    mode32=emulated why32="the kernel does not run 32-bit programs itself; an emulator serves the side-by-side test only"
 fi
 
 # The 32-bit tree: everything where it can run, otherwise the products the
