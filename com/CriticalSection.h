@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "engine/SlimLock.h"
+
 class CCriticalSection
 {
 public:
@@ -33,14 +35,4 @@ private:
     bool m_bInitialized = false;
 };
 
-class CCriticalSectionLock
-{
-public:
-    explicit CCriticalSectionLock(CCriticalSection& cs) noexcept : m_cs(cs) { m_cs.Enter(); }
-    ~CCriticalSectionLock() { m_cs.Leave(); }
-    CCriticalSectionLock(const CCriticalSectionLock&) = delete;
-    CCriticalSectionLock& operator=(const CCriticalSectionLock&) = delete;
-
-private:
-    CCriticalSection& m_cs;
-};
+using CCriticalSectionLock = CLockScope<CCriticalSection>;

@@ -1,6 +1,6 @@
 #pragma once
 // An exclusive lock that needs no set-up and cannot fail, and the scope that
-// holds it. Uncontended, taking it is one interlocked instruction.
+// holds a lock. Uncontended, taking it is one interlocked instruction.
 
 #include <windows.h>
 
@@ -18,14 +18,18 @@ private:
     SRWLOCK m_srw = SRWLOCK_INIT;
 };
 
-class CSlimLockScope
+// Holds a lock for the scope: any type with Enter() and Leave().
+template <typename TLock>
+class CLockScope
 {
 public:
-    explicit CSlimLockScope(CSlimLock& lock) noexcept : m_lock(lock) { m_lock.Enter(); }
-    ~CSlimLockScope() { m_lock.Leave(); }
-    CSlimLockScope(const CSlimLockScope&) = delete;
-    CSlimLockScope& operator=(const CSlimLockScope&) = delete;
+    explicit CLockScope(TLock& lock) noexcept : m_lock(lock) { m_lock.Enter(); }
+    ~CLockScope() { m_lock.Leave(); }
+    CLockScope(const CLockScope&) = delete;
+    CLockScope& operator=(const CLockScope&) = delete;
 
 private:
-    CSlimLock& m_lock;
+    TLock& m_lock;
 };
+
+using CSlimLockScope = CLockScope<CSlimLock>;
