@@ -1,7 +1,9 @@
 #include "com/FerrowindModule.h"
 
+#include <cwchar>
 #include <iterator>
 
+#include "com/ClassIdentity.h"
 #include "com/ComModule.h"
 #include "com/HResult.h"
 #include "com/ModuleGlobals.h"
@@ -14,7 +16,6 @@ namespace
 {
 constexpr GUID kLibIdFerrowindLib = {0x6E7FDFA9, 0x9415, 0x40DC, {0x98, 0xFB, 0x26, 0x4B, 0xF9, 0x8E, 0x96, 0x27}};
 constexpr CLSID kClsidSMPTEFrameDraw = {0x7755CDB1, 0x91E2, 0x41C5, {0x9B, 0x9C, 0x1F, 0x66, 0x9C, 0xE3, 0x6F, 0x30}};
-constexpr char16_t kAppId[] = u"{7DC31AD9-C10D-44A6-A01D-559A1539D177}";
 
 // On a 64-bit system the module of each architecture registers in its own
 // registry view: this answers the other one (the 32-bit view for a 64-bit
@@ -37,10 +38,13 @@ REGSAM OtherRegistryView() noexcept
 // another copy registered after it.
 bool OtherViewServesClass(REGSAM samOther) noexcept
 {
-    static constexpr wchar_t kServerKey[] =
-        L"Software\\Classes\\CLSID\\{7755CDB1-91E2-41c5-9B9C-1F669CE36F30}\\InprocServer32";
+    WCHAR szClsid[40] = {};
+    WCHAR szServerKey[96] = {};
+    if (StringFromGUID2(kClsidSMPTEFrameDraw, szClsid, ARRAYSIZE(szClsid)) == 0 ||
+        swprintf(szServerKey, ARRAYSIZE(szServerKey), L"Software\\Classes\\CLSID\\%ls\\InprocServer32", szClsid) <= 0)
+        return true;
     CRegKeyHandle hKey;
-    if (RegOpenKeyExW(g_bPerUserRegistration ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, kServerKey, 0,
+    if (RegOpenKeyExW(g_bPerUserRegistration ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, szServerKey, 0,
                       KEY_READ | samOther, hKey.put()) != ERROR_SUCCESS)
         return false;
     WCHAR szServer[MAX_PATH + 1] = {};
@@ -155,13 +159,13 @@ LONG CFerrowindModule::GetLockCount()
 
 HRESULT CFerrowindModule::AddCommonReplacements(ReplacementList& replacements)
 {
-    return replacements.Add(u"APPID", kAppId) ? S_OK : E_OUTOFMEMORY;
+    return replacements.Add(u"APPID", kFerrowindAppIdText) ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT CFerrowindModule::UpdateRegistryAppId(bool bRegister)
 {
     ReplacementList replacements;
-    RETURN_HR_IF(E_OUTOFMEMORY, !replacements.Add(u"APPID", kAppId));
+    RETURN_HR_IF(E_OUTOFMEMORY, !replacements.Add(u"APPID", kFerrowindAppIdText));
     RETURN_IF_FAILED(AddCommonReplacements(replacements));
     if (!bRegister)
         return UnregisterBesideOtherView(kAppIdScriptId, replacements);

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "com/ClassIdentity.h"
 #include "com/RegistryScript.h"
 #include "resources/resource.h"
 #include "tools/dllcheck/PeImage.h"
@@ -28,7 +29,6 @@
 
 namespace
 {
-constexpr char16_t kAppId[] = u"{7DC31AD9-C10D-44A6-A01D-559A1539D177}";
 constexpr uint16_t kTypeLibResourceId = 1;
 
 struct Failure
@@ -148,7 +148,7 @@ std::vector<Row> ScriptRows(const CModule& module, uint16_t nScriptId, const std
 {
     const std::u16string strModule = u"[#" + std::u16string(strFileId.begin(), strFileId.end()) + u"]";
     ReplacementList replacements;
-    replacements.Add(u"APPID", kAppId);
+    replacements.Add(u"APPID", kFerrowindAppIdText);
     replacements.Add(u"Module", strModule);
     replacements.Add(u"Module_Raw", strModule);
     std::u16string strText;
