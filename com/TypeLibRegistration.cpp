@@ -9,6 +9,7 @@
 #include "com/ComPtr.h"
 #include "com/HResult.h"
 #include "com/Registrar.h"
+#include "com/WindowsPath.h"
 #include "com/Win32Handle.h"
 
 namespace
@@ -196,21 +197,8 @@ HRESULT LoadModuleTypeLib(HMODULE hModule, ITypeLib** ppTypeLib, WCHAR (&szLoade
         return S_OK;
     *ppTypeLib = nullptr;
 
-    // The extension starts at the last '.' after the last '\'; without one,
-    // ".tlb" goes at the end.
-    const size_t cchPath = wcslen(szLoadedFrom);
-    size_t cchStem = cchPath;
-    for (size_t i = cchPath; i > 0; --i)
-    {
-        const WCHAR c = szLoadedFrom[i - 1];
-        if (c == L'\\')
-            break;
-        if (c == L'.')
-        {
-            cchStem = i - 1;
-            break;
-        }
-    }
+    // ".tlb" in place of the extension, or at the end without one.
+    const size_t cchStem = WindowsPathExtensionStart(szLoadedFrom, wcslen(szLoadedFrom));
     static constexpr WCHAR kTlb[] = L".tlb";
     if (cchStem + ARRAYSIZE(kTlb) > MAX_PATH)
         return E_FAIL;
@@ -226,12 +214,7 @@ void HelpDirectoryOf(const WCHAR* pszHelpFile, WCHAR (&szHelpDir)[MAX_PATH]) noe
     szHelpDir[0] = L'\0';
     if (pszHelpFile == nullptr)
         return;
-    size_t cchDir = 0;
-    for (size_t i = 0; pszHelpFile[i] != L'\0'; ++i)
-    {
-        if (pszHelpFile[i] == L'\\' || pszHelpFile[i] == L'/' || pszHelpFile[i] == L':')
-            cchDir = i + 1;
-    }
+    size_t cchDir = WindowsPathFolderEnd(pszHelpFile, wcslen(pszHelpFile));
     if (cchDir >= MAX_PATH)
         cchDir = MAX_PATH - 1;
     wmemcpy(szHelpDir, pszHelpFile, cchDir);
