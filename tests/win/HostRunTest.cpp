@@ -132,6 +132,20 @@ TEST_F(HostRun, PerUserRegisterDiscoverCreateDrawReleaseUnregister)
                         "so COM cannot find a per-user plug-in; registration and unregistration were checked";
 }
 
+// The minimal host that docs/hosts.md is made of, built from the interface
+// files alone, checks its own frame.
+TEST_F(HostRun, MinimalHostOfTheGuideDrawsItsFrame)
+{
+    const std::wstring strQuotedModule = L"\"" + BuiltModulePath() + L"\"";
+    ASSERT_EQ(RunProgram(L"regsvr32.exe /s " + strQuotedModule), 0u);
+    std::string strOutput;
+    const std::wstring strHost = FolderOf(FolderOf(BuiltModulePath())) + L"\\tools\\minihost\\ferrowind-minihost.exe";
+    EXPECT_EQ(RunProgram(L"\"" + strHost + L"\"", &strOutput), 0u) << strOutput;
+    EXPECT_NE(strOutput.find("minimal host: passed"), std::string::npos) << strOutput;
+    EXPECT_EQ(RunProgram(L"regsvr32.exe /s /u " + strQuotedModule), 0u);
+    ExpectNoEntriesLeft();
+}
+
 TEST_F(HostRun, WithoutRegistrationTheHostFindsNothing)
 {
     std::string strOutput;
