@@ -387,6 +387,39 @@ TEST_F(Package, PerUserInstallWritesOnlyTheUsersClasses)
     ExpectSameState(m_before, SystemState());
 }
 
+// An administrator's choice of one DLL (with the interface files) installs
+// that DLL's files and rows and none of the other's, and fills in the
+// installed-programs entry.
+TEST_F(Package, OneFeatureInstallsOnlyItsOwnPart)
+{
+    ASSERT_EQ(Msiexec(L"/i " + Quoted(PackagePath()) + L" ADDLOCAL=Hosts32,Interface"), 0u);
+    const std::wstring strFolder = FolderOf(FolderOf(Installed64()));
+    EXPECT_TRUE(FileExists(Installed32()));
+    EXPECT_TRUE(FileExists(strFolder + L"\\ReadMe.txt"));
+    for (const wchar_t* pszFile : {L"Ferrowind.idl", L"FerrowindLib.h", L"FerrowindLib-win32.tlb"})
+        EXPECT_TRUE(FileExists(strFolder + L"\\Interface\\" + pszFile)) << Ascii(pszFile);
+    EXPECT_FALSE(FileExists(FolderOf(Installed64())));
+    EXPECT_EQ(RowsSeenFrom(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY), EntryRows(Installed32()));
+    EXPECT_TRUE(Filtered(OwnRows(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY), true).empty());
+    // What regsvr32 writes for the 32-bit DLL alone.
+    Rows expected;
+    for (std::wstring strRow : ExpectedTypeLibRows(Installed32()))
+    {
+        const size_t nAt = strRow.find(L"\\win64");
+        expected.push_back(nAt == std::wstring::npos ? strRow : strRow.replace(nAt, 6, L"\\win32"));
+    }
+    EXPECT_EQ(TypeLibRows(HKEY_LOCAL_MACHINE), Sorted(expected));
+
+    const std::vector<Entry> entries = FerrowindEntries();
+    ASSERT_EQ(entries.size(), 1u);
+    const std::wstring strEntry = std::wstring(kUninstallKey) + L"\\" + entries[0].strProductCode;
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, strEntry, L"Publisher"), L"Ferrowind Project");
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, strEntry, L"InstallLocation"), strFolder + L"\\");
+
+    ASSERT_EQ(Msiexec(L"/x " + Quoted(PackagePath())), 0u);
+    ExpectSameState(m_before, SystemState());
+}
+
 enum class Build
 {
     Current,
