@@ -2,7 +2,13 @@
 # PackageTables.sh MSI VERSION: what administrators' tools and the
 # installed-programs list read from Ferrowind.msi's tables, read with msitools.
 set -u
-msi=$1 version=$2
+msi=$(realpath "$1") version=$2
+# msiinfo writes a binary column's streams into the current folder.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+cd "$work"
 failures=0
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 # rows TABLE: the table's rows, tab-separated, without its three header lines.
@@ -34,11 +40,7 @@ done
 rows FeatureComponents | grep -q "^Interface	InterfaceFiles$" || fail "InterfaceFiles is not in feature Interface"
 
 # Every registry row that names a DLL comes with that DLL's feature alone.
-features=$(mktemp)
-trap 'rm -f "$features"' EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-rows FeatureComponents >"$features"
+rows FeatureComponents >features
 rows Registry | awk -F '\t' 'FNR == NR { features[$2] = features[$2] " " $1; next }
     match($5, /\[#Ferrowind(32|64)\]/) {
         wanted = " Hosts" substr($5, RSTART + 11, 2)
@@ -49,7 +51,7 @@ rows Registry | awk -F '\t' 'FNR == NR { features[$2] = features[$2] " " $1; nex
         seen[wanted]++
     }
     END { if (seen[" Hosts32"] < 2 || seen[" Hosts64"] < 2) { print "FAILED: too few rows per DLL"; bad = 1 }
-          exit bad }' "$features" - || failures=$((failures + 1))
+          exit bad }' features - || failures=$((failures + 1))
 
 # Add/Remove Programs: a publisher that is not the product, comments, a
 # contact, an icon the package carries, and the install folder.
@@ -59,6 +61,7 @@ for property in ARPCOMMENTS ARPCONTACT; do
 done
 icon=$(cell Property ARPPRODUCTICON 2)
 [ -n "$icon" ] && [ "$(cell Icon "$icon" 1)" = "$icon" ] || fail "ARPPRODUCTICON '$icon' is not in the Icon table"
+[ "$(od -An -tx1 -N4 "Icon/$(cell Icon "$icon" 2)" 2>/dev/null | tr -d ' ')" = 00000100 ] || fail "$icon is not an icon"
 [ "$(cell CustomAction SetInstallLocation 2)" = 51 ] && [ "$(cell CustomAction SetInstallLocation 3)" = ARPINSTALLLOCATION ] ||
     fail "ARPINSTALLLOCATION is not set by an immediate property action"
 [ -n "$(cell InstallExecuteSequence SetInstallLocation 3)" ] || fail "SetInstallLocation is not sequenced"
