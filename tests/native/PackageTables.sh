@@ -62,7 +62,8 @@ done
 icon=$(cell Property ARPPRODUCTICON 2)
 [ -n "$icon" ] && [ "$(cell Icon "$icon" 1)" = "$icon" ] || fail "ARPPRODUCTICON '$icon' is not in the Icon table"
 [ "$(od -An -tx1 -N4 "Icon/$(cell Icon "$icon" 2)" 2>/dev/null | tr -d ' ')" = 00000100 ] || fail "$icon is not an icon"
-[ "$(cell CustomAction SetInstallLocation 2)" = 51 ] && [ "$(cell CustomAction SetInstallLocation 3)" = ARPINSTALLLOCATION ] ||
+action=$(cell CustomAction SetInstallLocation 2):$(cell CustomAction SetInstallLocation 3)
+[ "$action" = 51:ARPINSTALLLOCATION ] ||
     fail "ARPINSTALLLOCATION is not set by an immediate property action"
 [ -n "$(cell InstallExecuteSequence SetInstallLocation 3)" ] || fail "SetInstallLocation is not sequenced"
 
