@@ -1,10 +1,10 @@
 // Ferrowind.msi as a user meets it, run by msiexec in the prefix: a silent
 // install puts both DLLs in place with the rows regsvr32 writes, in each
 // architecture's registry view, the reference host finds the plug-in through
-// its category and draws through the installed 64-bit DLL, and an uninstall
-// (also after a repeated install, an upgrade, or DLLs deleted by hand) leaves
-// our registry keys, the uninstall entries and the Program Files folders as
-// they were.
+// its category and draws through the installed 64-bit DLL, one feature
+// installs one DLL's part alone, and an uninstall (also after a repeated
+// install, an upgrade, or DLLs deleted by hand) leaves our registry keys, the
+// uninstall entries and the Program Files folders as they were.
 
 #include <gtest/gtest.h>
 
