@@ -99,9 +99,6 @@ run("${CMAKE_COMMAND}" -E chdir "${WORK_DIR}" "${WIXL}" -a x64 -I . -o Ferrowind
     -D "ProductVersion=${VERSION}" -D "NextBuild=${NEXT_BUILD}" "${WXS}")
 # wixl 0.101 stores HKMU as root 4, which Windows Installer skips; HKMU is -1.
 run("${MSIBUILD}" "${WORK_DIR}/Ferrowind.msi" -q "UPDATE `Registry` SET `Root` = -1 WHERE `Root` = 4")
-# It writes property-setting actions as deferred (2048 + 51), which would set
-# the property only in the script; they are immediate (51).
-run("${MSIBUILD}" "${WORK_DIR}/Ferrowind.msi" -q "UPDATE `CustomAction` SET `Type` = 51 WHERE `Type` = 2099")
 # It reads no file versions, so Windows Installer would treat the DLLs as
 # unversioned files; their version resources say what they are.
 foreach(arch IN ITEMS 64 32)

@@ -62,8 +62,9 @@ done
 icon=$(cell Property ARPPRODUCTICON 2)
 [ -n "$icon" ] && [ "$(cell Icon "$icon" 1)" = "$icon" ] || fail "ARPPRODUCTICON '$icon' is not in the Icon table"
 [ "$(od -An -tx1 -N4 "Icon/$(cell Icon "$icon" 2)" 2>/dev/null | tr -d ' ')" = 00000100 ] || fail "$icon is not an icon"
-action=$(cell CustomAction SetInstallLocation 2):$(cell CustomAction SetInstallLocation 3)
-[ "$action" = 51:ARPINSTALLLOCATION ] ||
+# Type 51 sets a property; not deferred (1024), so the install sees it.
+type=$(cell CustomAction SetInstallLocation 2 | grep . || echo 0) target=$(cell CustomAction SetInstallLocation 3)
+[ $((type & 63)) = 51 ] && [ $((type & 1024)) = 0 ] && [ "$target" = ARPINSTALLLOCATION ] ||
     fail "ARPINSTALLLOCATION is not set by an immediate property action"
 [ -n "$(cell InstallExecuteSequence SetInstallLocation 3)" ] || fail "SetInstallLocation is not sequenced"
 
