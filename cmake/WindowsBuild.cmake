@@ -5,6 +5,10 @@
 enable_language(RC)
 set(FERROWIND_WARNINGS -Wall -Wextra -Werror)
 add_link_options(-static -static-libgcc -static-libstdc++)
+# Reproducible images: no link time in the headers, and no build folder in
+# the file names the compiler records (in debug information and __FILE__).
+add_link_options(-Wl,--no-insert-timestamp)
+add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=.)
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(FERROWIND_ARCH 64)

@@ -110,7 +110,8 @@ touch "$wow_log.built"
 
 cmake -S "$root" -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DFERROWIND_DLL_32="$build/win/bin/Ferrowind.dll" -DFERROWIND_DLL_64="$build/win64/bin/Ferrowind.dll" >/dev/null
+    -DFERROWIND_DLL_32="$build/win/bin/Ferrowind.dll" -DFERROWIND_DLL_64="$build/win64/bin/Ferrowind.dll" \
+    -DFERROWIND_MSI="$build/win64/installer/Ferrowind.msi" >/dev/null
 guard_wait cmake --build "$build/native" -j "$jobs"
 
 status=0

@@ -1,10 +1,10 @@
 // Ferrowind.msi as a user meets it, run by msiexec in the prefix: a silent
 // install puts both DLLs in place with the rows regsvr32 writes, in each
 // architecture's registry view, the reference host finds the plug-in through
-// its category and draws through the installed 64-bit DLL, and an uninstall
-// (also after a repeated install, an upgrade, or DLLs deleted by hand) leaves
-// our registry keys, the uninstall entries and the Program Files folders as
-// they were.
+// its category and draws through the installed 64-bit DLL, one feature
+// installs one DLL's part alone, and an uninstall (also after a repeated
+// install, an upgrade, or DLLs deleted by hand) leaves our registry keys, the
+// uninstall entries and the Program Files folders as they were.
 
 #include <gtest/gtest.h>
 
@@ -384,6 +384,39 @@ TEST_F(Package, PerUserInstallWritesOnlyTheUsersClasses)
     EXPECT_EQ(TypeLibRows(HKEY_CURRENT_USER), ExpectedTypeLibRowsOfBoth());
 
     ASSERT_EQ(Msiexec(L"/x " + Quoted(PackagePath()) + L" ALLUSERS=\"\""), 0u);
+    ExpectSameState(m_before, SystemState());
+}
+
+// An administrator's choice of one DLL (with the interface files) installs
+// that DLL's files and rows and none of the other's, and fills in the
+// installed-programs entry.
+TEST_F(Package, OneFeatureInstallsOnlyItsOwnPart)
+{
+    ASSERT_EQ(Msiexec(L"/i " + Quoted(PackagePath()) + L" ADDLOCAL=Hosts32,Interface"), 0u);
+    const std::wstring strFolder = FolderOf(FolderOf(Installed64()));
+    EXPECT_TRUE(FileExists(Installed32()));
+    EXPECT_TRUE(FileExists(strFolder + L"\\ReadMe.txt"));
+    for (const wchar_t* pszFile : {L"Ferrowind.idl", L"FerrowindLib.h", L"FerrowindLib-win32.tlb"})
+        EXPECT_TRUE(FileExists(strFolder + L"\\Interface\\" + pszFile)) << Ascii(pszFile);
+    EXPECT_FALSE(FileExists(FolderOf(Installed64())));
+    EXPECT_EQ(RowsSeenFrom(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY), EntryRows(Installed32()));
+    EXPECT_TRUE(Filtered(OwnRows(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY), true).empty());
+    // What regsvr32 writes for the 32-bit DLL alone.
+    Rows expected;
+    for (std::wstring strRow : ExpectedTypeLibRows(Installed32()))
+    {
+        const size_t nAt = strRow.find(L"\\win64");
+        expected.push_back(nAt == std::wstring::npos ? strRow : strRow.replace(nAt, 6, L"\\win32"));
+    }
+    EXPECT_EQ(TypeLibRows(HKEY_LOCAL_MACHINE), Sorted(expected));
+
+    const std::vector<Entry> entries = FerrowindEntries();
+    ASSERT_EQ(entries.size(), 1u);
+    const std::wstring strEntry = std::wstring(kUninstallKey) + L"\\" + entries[0].strProductCode;
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, strEntry, L"Publisher"), L"Ferrowind Project");
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, strEntry, L"InstallLocation"), strFolder + L"\\");
+
+    ASSERT_EQ(Msiexec(L"/x " + Quoted(PackagePath())), 0u);
     ExpectSameState(m_before, SystemState());
 }
 

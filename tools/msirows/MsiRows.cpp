@@ -9,8 +9,15 @@
 //   ferrowind-msirows classes DLL FILE_ID OUT
 //       the DLL's CLSID key, for the component of the DLL's own
 //       architecture, which writes it into that architecture's registry view
-//   ferrowind-msirows shared DLL64 FILE_ID64 HELPDIR DLL32 FILE_ID32 OUT
-//       the AppID, the ProgIDs and the type library, which both views share
+//   ferrowind-msirows typelib DLL FILE_ID OUT
+//       the path of the DLL's type library for its platform, which the part
+//       of the package that installs the DLL writes
+//   ferrowind-msirows shared DLL64 FILE_ID64 HELPDIR DLL32 OUT
+//       the AppID, the ProgIDs and the type library's version key, which
+//       both views share and both parts of the package write
+//   ferrowind-msirows version DLL
+//       prints the DLL's file version and language ("1.0.0.1 1033") from its
+//       version resource, for the package's File table
 //
 // FILE_ID is the DLL's File element in the package: the module path is
 // written as "[#FILE_ID]", the path Windows Installer installed it to.
@@ -30,6 +37,8 @@
 namespace
 {
 constexpr uint16_t kTypeLibResourceId = 1;
+constexpr uint16_t kVersionResourceType = 16;
+constexpr uint16_t kVersionResourceId = 1;
 
 struct Failure
 {
@@ -116,6 +125,33 @@ public:
         return attr;
     }
 
+    // "1.0.0.1 1033": the fixed part's file version and the first
+    // translation's language.
+    std::string VersionAndLanguage() const
+    {
+        const std::vector<uint8_t>& d = Resource(nullptr, kVersionResourceType, kVersionResourceId);
+        // VS_VERSION_INFO: a 6-byte header and the 16-character key, then
+        // VS_FIXEDFILEINFO at offset 40, its file version at 48.
+        const auto u16 = [&d](size_t at) { return static_cast<uint32_t>(d[at] | d[at + 1] << 8); };
+        if (d.size() < 92 || u16(40) != 0x04BD || u16(42) != 0xFEEF)
+            throw Failure{m_strPath + ": VERSION 1 does not hold VS_FIXEDFILEINFO"};
+        const std::string strVersion = std::to_string(u16(50)) + "." + std::to_string(u16(48)) + "." +
+                                       std::to_string(u16(54)) + "." + std::to_string(u16(52));
+        // The Translation value follows its key's terminator at the next
+        // 4-byte boundary: language, then code page.
+        const std::u16string strKey = u"Translation";
+        for (size_t at = 92; at + 2 * strKey.size() + 2 <= d.size(); at += 2)
+        {
+            size_t n = 0;
+            while (n <= strKey.size() && u16(at + 2 * n) == (n < strKey.size() ? strKey[n] : 0u))
+                ++n;
+            const size_t value = (at + 2 * n + 3) & ~static_cast<size_t>(3);
+            if (n > strKey.size() && value + 4 <= d.size())
+                return strVersion + " " + std::to_string(u16(value));
+        }
+        throw Failure{m_strPath + ": VERSION 1 has no translation"};
+    }
+
 private:
     std::string m_strPath;
     std::vector<PeResource> m_vecResources;
@@ -169,13 +205,29 @@ std::vector<Row> ScriptRows(const CModule& module, uint16_t nScriptId, const std
     return rows;
 }
 
-// The type-library service's rows for the library of both modules: one path
-// per platform under the shared version key. The help directory is the one
-// regsvr32 leaves when it registers the 64-bit DLL and then the 32-bit one:
-// the first module's folder, since the second finds its help file through
-// the help directory already recorded.
-std::vector<Row> TypeLibRows(const CModule& module64, const std::string& strFileId64, const std::string& strHelpDir,
-                             const CModule& module32, const std::string& strFileId32)
+std::string TypeLibVersionKey(const TypeLibAttributes& lib)
+{
+    char szVersion[16];
+    std::snprintf(szVersion, sizeof szVersion, "%x.%x", lib.nMajorVersion, lib.nMinorVersion);
+    return "TypeLib\\" + lib.strLibId + "\\" + szVersion;
+}
+
+// The type-library service's row for one module: its path under the
+// platform's key.
+std::vector<Row> TypeLibPathRows(const CModule& module, const std::string& strFileId)
+{
+    const TypeLibAttributes lib = module.TypeLib();
+    char szLocale[16];
+    std::snprintf(szLocale, sizeof szLocale, "%x", lib.lcid);
+    return {{TypeLibVersionKey(lib) + "\\" + szLocale + "\\" + PlatformKeyName(lib.nSysKind), false, "",
+             "[#" + strFileId + "]"}};
+}
+
+// The type-library service's rows that the library of both modules shares:
+// the version key's help string, flags and help directory, which the
+// package decides (the folder regsvr32 leaves: that of the first module
+// registered).
+std::vector<Row> TypeLibRows(const CModule& module64, const std::string& strHelpDir, const CModule& module32)
 {
     const TypeLibAttributes lib64 = module64.TypeLib();
     const TypeLibAttributes lib32 = module32.TypeLib();
@@ -186,18 +238,10 @@ std::vector<Row> TypeLibRows(const CModule& module64, const std::string& strFile
     if (lib64.nSysKind == lib32.nSysKind)
         throw Failure{"both type libraries are for " + PlatformKeyName(lib64.nSysKind)};
 
-    char szVersion[16];
-    char szLocale[16];
-    std::snprintf(szVersion, sizeof szVersion, "%x.%x", lib64.nMajorVersion, lib64.nMinorVersion);
-    std::snprintf(szLocale, sizeof szLocale, "%x", lib64.lcid);
-    const std::string strVersion = "TypeLib\\" + lib64.strLibId + "\\" + szVersion;
-    const std::string strLocale = strVersion + "\\" + szLocale;
-
+    const std::string strVersion = TypeLibVersionKey(lib64);
     std::vector<Row> rows;
     if (!lib64.strHelpString.empty())
         rows.push_back({strVersion, false, "", lib64.strHelpString});
-    rows.push_back({strLocale + "\\" + PlatformKeyName(lib64.nSysKind), false, "", "[#" + strFileId64 + "]"});
-    rows.push_back({strLocale + "\\" + PlatformKeyName(lib32.nSysKind), false, "", "[#" + strFileId32 + "]"});
     rows.push_back({strVersion + "\\FLAGS", false, "", std::to_string(lib64.nLibFlags)});
     rows.push_back({strVersion + "\\HELPDIR", false, "", strHelpDir});
     return rows;
@@ -252,7 +296,9 @@ void WriteInclude(const std::string& strPath, const std::string& strFrom, const 
 int Usage()
 {
     std::fprintf(stderr, "usage: ferrowind-msirows classes DLL FILE_ID OUT\n"
-                         "       ferrowind-msirows shared DLL64 FILE_ID64 HELPDIR DLL32 FILE_ID32 OUT\n");
+                         "       ferrowind-msirows typelib DLL FILE_ID OUT\n"
+                         "       ferrowind-msirows shared DLL64 FILE_ID64 HELPDIR DLL32 OUT\n"
+                         "       ferrowind-msirows version DLL\n");
     return 2;
 }
 } // namespace
@@ -268,16 +314,27 @@ int main(int argc, char** argv)
             WriteInclude(args[3], args[1], ScriptRows(module, IDR_SMPTEFRAMEDRAW, args[2], RegScope::PerView));
             return 0;
         }
-        if (args.size() == 7 && args[0] == "shared")
+        if (args.size() == 4 && args[0] == "typelib")
+        {
+            const CModule module(args[1]);
+            WriteInclude(args[3], args[1], TypeLibPathRows(module, args[2]));
+            return 0;
+        }
+        if (args.size() == 2 && args[0] == "version")
+        {
+            std::printf("%s\n", CModule(args[1]).VersionAndLanguage().c_str());
+            return 0;
+        }
+        if (args.size() == 6 && args[0] == "shared")
         {
             const CModule module64(args[1]);
             const CModule module32(args[4]);
             std::vector<Row> rows = ScriptRows(module64, IDR_FERROWIND, args[2], RegScope::Shared);
             const std::vector<Row> progIds = ScriptRows(module64, IDR_SMPTEFRAMEDRAW, args[2], RegScope::Shared);
-            const std::vector<Row> typeLib = TypeLibRows(module64, args[2], args[3], module32, args[5]);
+            const std::vector<Row> typeLib = TypeLibRows(module64, args[3], module32);
             rows.insert(rows.end(), progIds.begin(), progIds.end());
             rows.insert(rows.end(), typeLib.begin(), typeLib.end());
-            WriteInclude(args[6], args[1] + " and " + args[4], rows);
+            WriteInclude(args[5], args[1] + " and " + args[4], rows);
             return 0;
         }
         return Usage();
