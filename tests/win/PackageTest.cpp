@@ -70,9 +70,11 @@ std::wstring Installed32()
     return KnownFolder(CSIDL_PROGRAM_FILESX86) + L"\\Ferrowind\\x86\\Ferrowind.dll";
 }
 
+// A busy machine (the emulated side-by-side test runs beside this one) can
+// make msiexec take longer than RunProgram's minute; a time-out reads as -1.
 DWORD Msiexec(const std::wstring& strArguments)
 {
-    return RunProgram(L"msiexec.exe " + strArguments + L" /qn");
+    return RunProgram(L"msiexec.exe " + strArguments + L" /qn", nullptr, 300000);
 }
 
 std::wstring ReadString(HKEY hRoot, const std::wstring& strKey, LPCWSTR pszName)
