@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "Ferrowind.h"
@@ -278,6 +279,24 @@ std::wstring PressHelpInSetupDialog(CLoadedServer& server, HRESULT* phrDialog)
     return strShown;
 }
 
+// A key as the keyboard gives it, with modifier (0 for none) held.
+void SendKey(WORD modifier, WORD vk)
+{
+    INPUT inputs[4] = {};
+    UINT count = 0;
+    for (const auto& [key, flags] : {std::pair<WORD, DWORD>{modifier, 0}, {vk, 0}, {vk, KEYEVENTF_KEYUP},
+                                     {modifier, KEYEVENTF_KEYUP}})
+    {
+        if (key == 0)
+            continue;
+        inputs[count].type = INPUT_KEYBOARD;
+        inputs[count].ki.wVk = key;
+        inputs[count].ki.dwFlags = flags;
+        ++count;
+    }
+    SendInput(count, inputs, sizeof(INPUT));
+}
+
 class ServerModule : public ::testing::Test
 {
 protected:
@@ -396,6 +415,30 @@ TEST_F(ServerModule, HelpFileLiesBesideTheModule)
             << "the desktop as caller, the default topic, no data";
         EXPECT_EQ(hrDialog, S_FALSE);
         EXPECT_EQ(server.DllCanUnloadNow(), S_OK);
+        EXPECT_TRUE(server.Unload());
+    }
+    RemoveCopy(strModule, L"C:");
+}
+
+TEST_F(ServerModule, F1AndAltHShowTheHelpFileAsTheHelpButtonDoes)
+{
+    CFakeHtmlHelp fake;
+    const std::wstring strModule = L"C:\\Plugins\\Ferrowind.dll";
+    ASSERT_TRUE(CopyModuleTo(strModule));
+    for (const auto& [modifier, vk] : {std::pair<WORD, WORD>{0, VK_F1}, {VK_MENU, 'H'}})
+    {
+        SCOPED_TRACE(vk);
+        SetEnvironmentVariableW(kHelpVariable, nullptr);
+        CLoadedServer server(strModule);
+        ASSERT_TRUE(server.Loaded());
+        const HRESULT hrDialog = RunSetupDialog(server, [&](HWND hDialog) {
+            SendKey(modifier, vk);
+            for (int i = 0; i < 200 && CFakeHtmlHelp::Shown().empty(); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            Click(hDialog, IDCANCEL);
+        });
+        EXPECT_EQ(CFakeHtmlHelp::Shown(), L"C:\\Plugins\\Ferrowind.chm");
+        EXPECT_EQ(hrDialog, S_FALSE);
         EXPECT_TRUE(server.Unload());
     }
     RemoveCopy(strModule, L"C:");
