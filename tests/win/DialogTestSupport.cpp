@@ -208,6 +208,14 @@ int DialogSession::FocusId()
     return ::GetDlgCtrlID(info.hwndFocus);
 }
 
+HWND DialogSession::OpenFontChooser()
+{
+    ClickLater(201);
+    HWND hWndChooser = nullptr;
+    WaitUntil([&] { return (hWndChooser = OwnedDialog()) != nullptr; });
+    return hWndChooser;
+}
+
 std::wstring DialogSession::Text(int id)
 {
     return WindowText(Item(id));
@@ -230,6 +238,29 @@ HWND DialogSession::Capture()
     if (!::GetGUIThreadInfo(m_threadId, &info))
         return nullptr;
     return info.hwndCapture;
+}
+
+void ChooseComboItem(HWND hWndDialog, int idCombo, LRESULT index)
+{
+    HWND hWndCombo = ::GetDlgItem(hWndDialog, idCombo);
+    ::SendMessageW(hWndCombo, CB_SETCURSEL, index, 0);
+    ::SendMessageW(hWndDialog, WM_COMMAND, MAKEWPARAM(idCombo, CBN_SELCHANGE), reinterpret_cast<LPARAM>(hWndCombo));
+}
+
+bool ChooseComboText(HWND hWndDialog, int idCombo, const wchar_t* pszText)
+{
+    const LRESULT index = ::SendDlgItemMessageW(hWndDialog, idCombo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                                reinterpret_cast<LPARAM>(pszText));
+    if (index == CB_ERR)
+        return false;
+    ChooseComboItem(hWndDialog, idCombo, index);
+    return true;
+}
+
+bool CloseOwnedDialog(HWND hWndDialog, int idButton)
+{
+    ::PostMessageW(::GetDlgItem(hWndDialog, idButton), BM_CLICK, 0, 0);
+    return WaitUntil([&] { return !::IsWindow(hWndDialog); });
 }
 
 std::wstring WindowText(HWND hWnd)
