@@ -170,7 +170,7 @@ const ExpectedControl kControls[] = {
     {204, kStaticAtom, L"static", L"100", kChild | SS_LEFT | WS_GROUP, 0, 209, 40, 13, 8},
     {205, kStaticAtom, L"static", L"Video frame preview", kChild | SS_ETCHEDFRAME, WS_EX_CLIENTEDGE, 12, 61, 216, 137},
     {-1, kStaticAtom, L"static",
-     L"Drag the time to its place in the video, or press Alt+P and use the arrow keys (Shift: ten steps)",
+     L"Drag the time to its place in the video,\nor press Alt+P and use the arrow keys\n(Shift: ten steps)",
      kChild | SS_CENTER | WS_GROUP, 0, 36, 112, 168, 26},
     {207, kStaticAtom, L"static", L"&Position: 3 % across, 3 % down", kChild | SS_LEFT | WS_GROUP, 0, 12, 205, 216, 8},
     {206, kStaticAtom, L"static", L"01:52:24.4", kChild | SS_CENTER | SS_CENTERIMAGE | WS_GROUP | WS_TABSTOP,

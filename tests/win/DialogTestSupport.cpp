@@ -179,6 +179,9 @@ void DialogSession::MoveTrackbarTo(int position)
 
 void DialogSession::Keys(UINT modifier, UINT vk, int count)
 {
+    // Keys go to the foreground window, which the dialog (or a window it
+    // opened) becomes a moment after it is shown.
+    WaitUntil([&] { return ::GetWindowThreadProcessId(::GetForegroundWindow(), nullptr) == m_threadId; });
     std::vector<INPUT> inputs;
     const auto add = [&](UINT key, DWORD flags) {
         INPUT input = {};

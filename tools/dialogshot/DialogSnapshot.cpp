@@ -118,6 +118,10 @@ HWND WaitForDialog(DWORD threadId)
 // whether the focus reached the sample time label.
 bool FocusSampleLabel(HWND hWndDialog, DWORD threadId)
 {
+    // Keys go to the foreground window, which the dialog becomes a moment
+    // after it is shown.
+    for (int i = 0; i < 200 && ::GetForegroundWindow() != hWndDialog; ++i)
+        ::Sleep(10);
     INPUT inputs[4] = {};
     const WORD keys[4] = {VK_MENU, 'P', 'P', VK_MENU};
     for (int i = 0; i < 4; ++i)
