@@ -432,6 +432,9 @@ TEST_F(ServerModule, F1AndAltHShowTheHelpFileAsTheHelpButtonDoes)
         CLoadedServer server(strModule);
         ASSERT_TRUE(server.Loaded());
         const HRESULT hrDialog = RunSetupDialog(server, [&](HWND hDialog) {
+            // Keys go to the foreground window, which the dialog becomes a moment after it is shown.
+            for (int i = 0; i < 200 && GetForegroundWindow() != hDialog; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
             SendKey(modifier, vk);
             for (int i = 0; i < 200 && CFakeHtmlHelp::Shown().empty(); ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
