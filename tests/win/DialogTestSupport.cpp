@@ -184,21 +184,16 @@ void DialogSession::Keys(UINT modifier, UINT vk, int count)
     WaitUntil([&] { return ::GetWindowThreadProcessId(::GetForegroundWindow(), nullptr) == m_threadId; });
     std::vector<INPUT> inputs;
     const auto add = [&](UINT key, DWORD flags) {
-        INPUT input = {};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = static_cast<WORD>(key);
-        input.ki.dwFlags = flags;
-        inputs.push_back(input);
+        if (key != 0)
+            inputs.push_back(INPUT{INPUT_KEYBOARD, {.ki = {static_cast<WORD>(key), 0, flags, 0, 0}}});
     };
-    if (modifier != 0)
-        add(modifier, 0);
+    add(modifier, 0);
     for (int i = 0; i < count; ++i)
     {
         add(vk, 0);
         add(vk, KEYEVENTF_KEYUP);
     }
-    if (modifier != 0)
-        add(modifier, KEYEVENTF_KEYUP);
+    add(modifier, KEYEVENTF_KEYUP);
     ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
@@ -209,14 +204,6 @@ int DialogSession::FocusId()
     if (!::GetGUIThreadInfo(m_threadId, &info) || info.hwndFocus == nullptr)
         return 0;
     return ::GetDlgCtrlID(info.hwndFocus);
-}
-
-HWND DialogSession::OpenFontChooser()
-{
-    ClickLater(201);
-    HWND hWndChooser = nullptr;
-    WaitUntil([&] { return (hWndChooser = OwnedDialog()) != nullptr; });
-    return hWndChooser;
 }
 
 std::wstring DialogSession::Text(int id)
@@ -241,29 +228,6 @@ HWND DialogSession::Capture()
     if (!::GetGUIThreadInfo(m_threadId, &info))
         return nullptr;
     return info.hwndCapture;
-}
-
-void ChooseComboItem(HWND hWndDialog, int idCombo, LRESULT index)
-{
-    HWND hWndCombo = ::GetDlgItem(hWndDialog, idCombo);
-    ::SendMessageW(hWndCombo, CB_SETCURSEL, index, 0);
-    ::SendMessageW(hWndDialog, WM_COMMAND, MAKEWPARAM(idCombo, CBN_SELCHANGE), reinterpret_cast<LPARAM>(hWndCombo));
-}
-
-bool ChooseComboText(HWND hWndDialog, int idCombo, const wchar_t* pszText)
-{
-    const LRESULT index = ::SendDlgItemMessageW(hWndDialog, idCombo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                                reinterpret_cast<LPARAM>(pszText));
-    if (index == CB_ERR)
-        return false;
-    ChooseComboItem(hWndDialog, idCombo, index);
-    return true;
-}
-
-bool CloseOwnedDialog(HWND hWndDialog, int idButton)
-{
-    ::PostMessageW(::GetDlgItem(hWndDialog, idButton), BM_CLICK, 0, 0);
-    return WaitUntil([&] { return !::IsWindow(hWndDialog); });
 }
 
 std::wstring WindowText(HWND hWnd)

@@ -65,9 +65,6 @@ public:
     void Keys(UINT modifier, UINT vk, int count = 1);
     // The id of the control with the focus of the dialog's thread.
     int FocusId();
-    // The Font button, pressed as a user presses it; the chooser runs modally
-    // on the dialog's thread and is found as the window the dialog owns.
-    HWND OpenFontChooser();
 
     std::wstring Text(int id);
     IntRect ChildRect(int id);
@@ -82,12 +79,6 @@ private:
     std::atomic<HRESULT> m_hr{E_FAIL};
     HWND m_hWndDialog = nullptr;
 };
-
-// A combo box item of a dialog picked as a user picks it.
-void ChooseComboItem(HWND hWndDialog, int idCombo, LRESULT index);
-bool ChooseComboText(HWND hWndDialog, int idCombo, const wchar_t* pszText);
-// Clicks a button of an owned dialog and waits until the dialog is gone.
-bool CloseOwnedDialog(HWND hWndDialog, int idButton);
 
 std::wstring WindowText(HWND hWnd);
 std::wstring ClassOf(HWND hWnd);

@@ -11,7 +11,7 @@ namespace
 constexpr wchar_t kOtherFace[] = L"Liberation Serif";
 constexpr COLORREF kRed = RGB(0xFF, 0, 0);
 
-// The stored size is in frame pixels, 96 to the inch, at any display DPI.
+// Stored sizes are frame pixels, 96 to the inch, at any display DPI.
 int PixelsForPoints(int points)
 {
     return ::MulDiv(points, 96, 72);
@@ -27,6 +27,33 @@ protected:
         ASSERT_NE(m_session->Dialog(), nullptr);
     }
 
+    // The Font button, pressed as a user presses it; the chooser runs modally
+    // on the dialog's thread and is found as the window the dialog owns.
+    HWND OpenChooser()
+    {
+        m_session->ClickLater(201);
+        HWND hWndChooser = nullptr;
+        WaitUntil([&] { return (hWndChooser = m_session->OwnedDialog()) != nullptr; });
+        return hWndChooser;
+    }
+
+    static void Choose(HWND hWndChooser, int idCombo, LRESULT index)
+    {
+        HWND hWndCombo = ::GetDlgItem(hWndChooser, idCombo);
+        ::SendMessageW(hWndCombo, CB_SETCURSEL, index, 0);
+        ::SendMessageW(hWndChooser, WM_COMMAND, MAKEWPARAM(idCombo, CBN_SELCHANGE), reinterpret_cast<LPARAM>(hWndCombo));
+    }
+
+    static bool ChooseText(HWND hWndChooser, int idCombo, const wchar_t* pszText)
+    {
+        const LRESULT index = ::SendDlgItemMessageW(hWndChooser, idCombo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                                    reinterpret_cast<LPARAM>(pszText));
+        if (index == CB_ERR)
+            return false;
+        Choose(hWndChooser, idCombo, index);
+        return true;
+    }
+
     static bool ChooseColour(HWND hWndChooser, COLORREF cr)
     {
         const LRESULT count = ::SendDlgItemMessageW(hWndChooser, cmb4, CB_GETCOUNT, 0, 0);
@@ -34,7 +61,7 @@ protected:
         {
             if (static_cast<COLORREF>(::SendDlgItemMessageW(hWndChooser, cmb4, CB_GETITEMDATA, i, 0)) == cr)
             {
-                ChooseComboItem(hWndChooser, cmb4, i);
+                Choose(hWndChooser, cmb4, i);
                 return true;
             }
         }
@@ -57,17 +84,23 @@ protected:
         return sz;
     }
 
+    bool CloseChooser(HWND hWndChooser, int idButton)
+    {
+        ::PostMessageW(::GetDlgItem(hWndChooser, idButton), BM_CLICK, 0, 0);
+        return WaitUntil([&] { return !::IsWindow(hWndChooser); });
+    }
+
     // The chooser opened on the loaded white, the other face at 12 points in
     // red picked, and closed with idButton.
     void PickOtherFaceAt12InRed(int idButton)
     {
-        HWND hWndChooser = m_session->OpenFontChooser();
+        HWND hWndChooser = OpenChooser();
         ASSERT_NE(hWndChooser, nullptr);
         EXPECT_EQ(ShownColour(hWndChooser), RGB(0xFF, 0xFF, 0xFF)) << "starts from the loaded white";
-        ASSERT_TRUE(ChooseComboText(hWndChooser, cmb1, kOtherFace));
-        ASSERT_TRUE(ChooseComboText(hWndChooser, cmb3, L"12"));
+        ASSERT_TRUE(ChooseText(hWndChooser, cmb1, kOtherFace));
+        ASSERT_TRUE(ChooseText(hWndChooser, cmb3, L"12"));
         ASSERT_TRUE(ChooseColour(hWndChooser, kRed));
-        ASSERT_TRUE(CloseOwnedDialog(hWndChooser, idButton));
+        ASSERT_TRUE(CloseChooser(hWndChooser, idButton));
     }
 
     std::optional<DialogSession> m_session;
@@ -77,8 +110,8 @@ protected:
 TEST_F(FontChooser, ChangesTheFaceShownAndOkStoresTheFontAndColour)
 {
     ASSERT_NO_FATAL_FAILURE(PickOtherFaceAt12InRed(IDOK));
-    EXPECT_TRUE(WaitUntil([&] { return m_session->Text(202) == std::wstring(kOtherFace) + L", 12 pt, regular, red"; }))
-        << "label: " << testing::PrintToString(m_session->Text(202));
+    const std::wstring strText = std::wstring(kOtherFace) + L", 12 pt, regular, red";
+    EXPECT_TRUE(WaitUntil([&] { return m_session->Text(202) == strText; })) << "label: " << m_session->Text(202).c_str();
     EXPECT_TRUE(SameBytes(CurrentSettings(), SMPTEDrawSettings())) << "stored only at OK";
 
     m_session->Click(IDOK);
@@ -96,12 +129,12 @@ TEST_F(FontChooser, ReopensWithTheColourChosenBefore)
     ASSERT_TRUE(WaitUntil([&] { return m_session->Text(202).starts_with(kOtherFace); }));
 
     // Opened again only to change the size: the red must survive.
-    HWND hWndChooser = m_session->OpenFontChooser();
+    HWND hWndChooser = OpenChooser();
     ASSERT_NE(hWndChooser, nullptr);
     EXPECT_EQ(ShownColour(hWndChooser), kRed);
     EXPECT_EQ(ShownFace(hWndChooser), kOtherFace);
-    ASSERT_TRUE(ChooseComboText(hWndChooser, cmb3, L"20"));
-    ASSERT_TRUE(CloseOwnedDialog(hWndChooser, IDOK));
+    ASSERT_TRUE(ChooseText(hWndChooser, cmb3, L"20"));
+    ASSERT_TRUE(CloseChooser(hWndChooser, IDOK));
 
     m_session->Click(IDOK);
     EXPECT_EQ(m_session->Result(), S_OK);
