@@ -48,13 +48,9 @@ TEST(DialogDpi, StoredPixelsOpenTheChooserAtTheirPointsAndPickedPointsComeBackAs
         ASSERT_TRUE(WaitUntil([&] { return (hWndChooser = session->OwnedDialog()) != nullptr; }));
         EXPECT_EQ(WindowText(::GetDlgItem(hWndChooser, cmb3)), size.pszPoints);
 
-        for (const wchar_t* pszPick : {L"8", size.pszPoints})
-        {
-            HWND hWndSizes = ::GetDlgItem(hWndChooser, cmb3);
-            ::SendMessageW(hWndSizes, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(pszPick));
-            ::SendMessageW(hWndChooser, WM_COMMAND, MAKEWPARAM(cmb3, CBN_SELCHANGE),
-                           reinterpret_cast<LPARAM>(hWndSizes));
-        }
+        HWND hWndSizes = ::GetDlgItem(hWndChooser, cmb3);
+        ::SendMessageW(hWndSizes, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(size.pszPoints));
+        ::SendMessageW(hWndChooser, WM_COMMAND, MAKEWPARAM(cmb3, CBN_SELCHANGE), reinterpret_cast<LPARAM>(hWndSizes));
         ::PostMessageW(::GetDlgItem(hWndChooser, IDOK), BM_CLICK, 0, 0);
         const std::wstring strText = L"Arial, " + std::wstring(size.pszPoints) + L" pt, regular, white";
         EXPECT_TRUE(WaitUntil([&] { return session->Text(202) == strText; }));

@@ -282,19 +282,10 @@ std::wstring PressHelpInSetupDialog(CLoadedServer& server, HRESULT* phrDialog)
 // A key as the keyboard gives it, with modifier (0 for none) held.
 void SendKey(WORD modifier, WORD vk)
 {
-    INPUT inputs[4] = {};
-    UINT count = 0;
-    for (const auto& [key, flags] : {std::pair<WORD, DWORD>{modifier, 0}, {vk, 0}, {vk, KEYEVENTF_KEYUP},
-                                     {modifier, KEYEVENTF_KEYUP}})
-    {
-        if (key == 0)
-            continue;
-        inputs[count].type = INPUT_KEYBOARD;
-        inputs[count].ki.wVk = key;
-        inputs[count].ki.dwFlags = flags;
-        ++count;
-    }
-    SendInput(count, inputs, sizeof(INPUT));
+    INPUT inputs[4] = {{INPUT_KEYBOARD, {.ki = {modifier, 0, 0, 0, 0}}}, {INPUT_KEYBOARD, {.ki = {vk, 0, 0, 0, 0}}},
+                       {INPUT_KEYBOARD, {.ki = {vk, 0, KEYEVENTF_KEYUP, 0, 0}}},
+                       {INPUT_KEYBOARD, {.ki = {modifier, 0, KEYEVENTF_KEYUP, 0, 0}}}};
+    SendInput(modifier != 0 ? 4 : 2, modifier != 0 ? inputs : inputs + 1, sizeof(INPUT));
 }
 
 class ServerModule : public ::testing::Test
