@@ -19,26 +19,23 @@ TEST(DialogTexts, PositionAndFontInWords)
     ASSERT_TRUE(FormatPositionText(sz, sizeof(sz), 0x00130012u));
     EXPECT_EQ(Text(sz), u"&Position: 18 % across, 19 % down");
 
+    // Height, weight, italic + underline + strikeout, colour.
     const struct
     {
         int32_t lfHeight, lfWeight;
-        uint8_t italic, underline, strikeout;
+        uint8_t effects;
         uint32_t crColor;
         const char16_t* pszText;
-    } kFonts[] = {
-        {64, 0, 0, 0, 0, 0xFFFFFF, u"Arial, 48 pt, regular, white"},
-        {-16, 400, 1, 0, 0, 0x808080, u"Arial, 12 pt, italic, gray"},
-        {-13, 900, 1, 1, 1, 0x336699, u"Arial, 10 pt, black italic, underline, strikeout, #996633"},
-        {-20, 550, 0, 0, 0, 0x0000FF, u"Arial, 15 pt, weight 550, red"},
-    };
+    } kFonts[] = {{64, 0, 0, 0xFFFFFF, u"Arial, 48 pt, regular, white"},
+                  {-16, 400, 1, 0x808080, u"Arial, 12 pt, italic, underline, strikeout, gray"},
+                  {-13, 900, 1, 0x336699, u"Arial, 10 pt, black italic, underline, strikeout, #996633"},
+                  {-20, 550, 0, 0x0000FF, u"Arial, 15 pt, weight 550, red"}};
     for (const auto& c : kFonts)
     {
         LOGFONTW lf = SMPTEDrawSettings().lfFont;
         lf.lfHeight = c.lfHeight;
         lf.lfWeight = c.lfWeight;
-        lf.lfItalic = c.italic;
-        lf.lfUnderline = c.underline;
-        lf.lfStrikeOut = c.strikeout;
+        lf.lfItalic = lf.lfUnderline = lf.lfStrikeOut = c.effects;
         EXPECT_TRUE(FormatFontText(sz, sizeof(sz), lf, c.crColor));
         EXPECT_EQ(Text(sz), c.pszText);
     }

@@ -213,14 +213,8 @@ TEST(PreviewGeometry, LabelStandsForItsPlacedPositionUntilItIsDraggedAway)
 
 TEST(PreviewGeometry, StepsClampEachHalfToZeroToHundred)
 {
-    const struct
-    {
-        uint32_t dwPosition;
-        int32_t dh, dv;
-        uint32_t dwStepped;
-    } kCases[] = {{0x00030003u, 1, 0, 0x00030004u},   {0x00030003u, 0, -1, 0x00020003u},
-                  {0x00030003u, -10, 0, 0x00030000u}, {0x00630064u, 10, 10, 0x00640064u},
-                  {0x00000000u, -1, -1, 0u},          {0x00320032u, -10, 10, 0x003C0028u}};
-    for (const auto& c : kCases)
-        EXPECT_EQ(StepPosition(c.dwPosition, c.dh, c.dv), c.dwStepped) << std::hex << c.dwPosition;
+    EXPECT_EQ(StepPosition(0x00030003u, 1, -1), 0x00020004u);
+    EXPECT_EQ(StepPosition(0x00030003u, -10, 0), 0x00030000u);
+    EXPECT_EQ(StepPosition(0x00630064u, 10, 10), 0x00640064u);
+    EXPECT_EQ(StepPosition(0x00320032u, -10, 10), 0x003C0028u);
 }

@@ -66,7 +66,6 @@ TEST(DialogDpi, DpiChangeMeasuresThePreviewAgainAndKeepsThePosition)
     ASSERT_NO_FATAL_FAILURE(OpenAt(session, SMPTEDrawSettings()));
     session->Keys(VK_MENU, 'P');
     session->Keys(0, VK_RIGHT, 7);
-    ASSERT_TRUE(WaitUntil([&] { return session->Text(207) == PositionText(0x0003000Au); }));
 
     // What a move to a display of another scaling does to the preview frame.
     const IntRect frame = session->ChildRect(205);
@@ -78,6 +77,7 @@ TEST(DialogDpi, DpiChangeMeasuresThePreviewAgainAndKeepsThePosition)
     const std::optional<IntRect> expected =
         PlaceSampleLabel(session->PreviewArea(), session->ChildRect(206), 0x0003000Au);
     EXPECT_TRUE(WaitUntil([&] { return std::optional<IntRect>(session->ChildRect(206)) == expected; }));
+    EXPECT_EQ(session->Text(207), PositionText(0x0003000Au));
     session->Click(IDOK);
     EXPECT_EQ(session->Result(), S_OK);
     EXPECT_EQ(CurrentSettings().dwPosition, 0x0003000Au);
