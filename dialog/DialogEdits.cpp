@@ -41,14 +41,12 @@ bool ApplyEdits(SMPTEDrawSettings& settings, const DialogEdits& edits)
         bChanged = true;
     }
 
-    if (LabelMovedSincePlaced(edits.rcLabel, edits.rcPlaced))
+    const std::optional<uint32_t> dwPosition =
+        PositionShownByLabel(edits.rcPreview, edits.rcLabel, edits.rcPlaced, edits.dwPlaced);
+    if (dwPosition && *dwPosition != settings.dwPosition)
     {
-        const std::optional<uint32_t> dwPosition = PositionFromLabel(edits.rcPreview, edits.rcLabel);
-        if (dwPosition && *dwPosition != settings.dwPosition)
-        {
-            (void)settings.SetPosition(*dwPosition);
-            return true;
-        }
+        (void)settings.SetPosition(*dwPosition);
+        return true;
     }
     return bChanged;
 }

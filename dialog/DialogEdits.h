@@ -29,8 +29,10 @@ struct DialogEdits
     int64_t nTrackPositionInitial;
     IntRect rcPreview;
     IntRect rcLabel;
-    // Where the label was put for the loaded position; none when it was not.
+    // Where the label was last put for a position (the loaded one, or one the
+    // keys set) and that position; none when it was never placed.
     std::optional<IntRect> rcPlaced;
+    uint32_t dwPlaced;
 };
 
 // Writes every edit that differs into settings and answers whether anything

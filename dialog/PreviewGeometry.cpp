@@ -126,7 +126,21 @@ bool EndDrag(bool bHoldsCapture, bool& bDragging)
     return bHoldsCapture;
 }
 
-bool LabelMovedSincePlaced(const IntRect& rcLabel, const std::optional<IntRect>& rcPlaced)
+std::optional<uint32_t> PositionShownByLabel(const IntRect& rcPreview, const IntRect& rcLabel,
+                                             const std::optional<IntRect>& rcPlaced, uint32_t dwPlaced)
 {
-    return rcPlaced.has_value() && !(rcLabel == *rcPlaced);
+    if (!rcPlaced)
+        return std::nullopt;
+    if (rcLabel == *rcPlaced)
+        return dwPlaced;
+    return PositionFromLabel(rcPreview, rcLabel);
+}
+
+uint32_t StepPosition(uint32_t dwPosition, int32_t dh, int32_t dv)
+{
+    const auto step = [](uint32_t percent, int32_t delta) {
+        const int64_t moved = static_cast<int64_t>(percent) + delta;
+        return static_cast<uint32_t>(moved < 0 ? 0 : moved > 100 ? 100 : moved);
+    };
+    return (step(dwPosition >> 16, dv) << 16) | step(dwPosition & 0xFFFFu, dh);
 }

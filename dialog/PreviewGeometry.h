@@ -74,6 +74,18 @@ std::optional<IntRect> DragTo(uint32_t keys, IntPoint pt, IntPoint ptDragOffset,
 // dialog holds must be released.
 bool EndDrag(bool bHoldsCapture, bool& bDragging);
 
-// The label moved since it was placed. Only then does its place say anything
-// new: reading an untouched label back would lower the stored position.
-bool LabelMovedSincePlaced(const IntRect& rcLabel, const std::optional<IntRect>& rcPlaced);
+// The position the label stands for: dwPlaced while it is still where it was
+// placed for that position (reading a placed label back would lower it), the
+// position its place reads back as once it has been dragged away; none when it
+// was never placed or the preview is not usable.
+std::optional<uint32_t> PositionShownByLabel(const IntRect& rcPreview, const IntRect& rcLabel,
+                                             const std::optional<IntRect>& rcPlaced, uint32_t dwPlaced);
+
+// The keyboard's steps: an arrow key moves the label by one percentage point
+// of the free space, Shift with it by ten.
+constexpr int32_t kPositionStep = 1;
+constexpr int32_t kPositionStepLarge = 10;
+
+// The packed position moved by dh and dv percentage points, each half clamped
+// to 0..100 as a drag is.
+uint32_t StepPosition(uint32_t dwPosition, int32_t dh, int32_t dv);

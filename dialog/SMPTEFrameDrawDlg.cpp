@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "dialog/DialogEdits.h"
+#include "dialog/DialogTexts.h"
+#include "dialog/FontSize.h"
 #include "dialog/HelpFile.h"
 #include "engine/BoundedFormat.h"
 
@@ -21,21 +23,70 @@ static_assert(kChooseFontFlags == 0x01051941);
 // The template's Help button sends command 3, not the headers' IDHELP (9).
 constexpr WORD kIdHelpButton = 3;
 
+// Asks the dialog to measure its preview again once the platform's own
+// handling of a DPI change (which may rescale the controls) is over.
+constexpr UINT kMsgMeasurePreview = WM_APP + 1;
+
+// Where the sample label finds its dialog.
+constexpr wchar_t kDialogProperty[] = L"Ferrowind.SetupDialog";
+
+struct ArrowStep
+{
+    UINT vk;
+    int32_t dh;
+    int32_t dv;
+};
+constexpr ArrowStep kArrowSteps[] = {{VK_LEFT, -1, 0}, {VK_RIGHT, 1, 0}, {VK_UP, 0, -1}, {VK_DOWN, 0, 1}};
+
 bool MoveLabelWindow(HWND hWndLabel, const IntRect& rc)
 {
     return ::MoveWindow(hWndLabel, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, TRUE) != FALSE;
 }
+
+class CWindowDc
+{
+public:
+    explicit CWindowDc(HWND hWnd) : m_hWnd(hWnd), m_hdc(::GetDC(hWnd)) {}
+    ~CWindowDc()
+    {
+        if (m_hdc != nullptr)
+            ::ReleaseDC(m_hWnd, m_hdc);
+    }
+    CWindowDc(const CWindowDc&) = delete;
+    CWindowDc& operator=(const CWindowDc&) = delete;
+    HDC get() const { return m_hdc; }
+
+private:
+    HWND m_hWnd;
+    HDC m_hdc;
+};
+
+using GetDpiForWindowFunction = UINT(WINAPI*)(HWND hWnd);
+
+// Windows 10 (1607) and later know a DPI per window; before, the screen's
+// pixels per inch serve every window.
+GetDpiForWindowFunction LocateGetDpiForWindow()
+{
+    HMODULE hUser = ::GetModuleHandleW(L"user32.dll");
+    if (hUser == nullptr)
+        return nullptr;
+    return reinterpret_cast<GetDpiForWindowFunction>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(hUser, "GetDpiForWindow")));
+}
 } // namespace
 
-const CSMPTEFrameDrawDlg::MessageEntry CSMPTEFrameDrawDlg::kMessageMap[6] = {
+const CSMPTEFrameDrawDlg::MessageEntry CSMPTEFrameDrawDlg::kMessageMap[9] = {
     {WM_INITDIALOG, &CSMPTEFrameDrawDlg::OnInitDialog},   {WM_COMMAND, &CSMPTEFrameDrawDlg::OnCommand},
     {WM_HSCROLL, &CSMPTEFrameDrawDlg::OnHScroll},         {WM_LBUTTONDOWN, &CSMPTEFrameDrawDlg::OnLButtonDown},
     {WM_MOUSEMOVE, &CSMPTEFrameDrawDlg::OnMouseMove},     {WM_LBUTTONUP, &CSMPTEFrameDrawDlg::OnLButtonUp},
+    {WM_HELP, &CSMPTEFrameDrawDlg::OnHelpKey},            {WM_DPICHANGED, &CSMPTEFrameDrawDlg::OnDpiChanged},
+    {kMsgMeasurePreview, &CSMPTEFrameDrawDlg::OnMeasurePreview},
 };
 
 CSMPTEFrameDrawDlg::CSMPTEFrameDrawDlg(const wchar_t* pszHelpFile)
     : m_lfWork{}, m_crWork(0), m_rcLabel{}, m_rcPreview{}, m_ptDragOffset{}, m_hWndLabel(nullptr),
-      m_bDragging(false), m_pszHelpFile(pszHelpFile), m_nTrackPositionInitial(-1)
+      m_bDragging(false), m_pszHelpFile(pszHelpFile), m_nTrackPositionInitial(-1), m_dwLabelPlaced(0),
+      m_pfnLabelProc(nullptr)
 {
     m_settings.SetDefaults();
 }
@@ -58,9 +109,10 @@ bool CSMPTEFrameDrawDlg::InitControls()
         m_nTrackPositionInitial = ::SendMessageW(hWndTrack, TBM_GETPOS, 0, 0);
     }
     UpdateOpacityLabel();
-    ShowFaceName();
+    ShowFontText();
     ::UpdateWindow(m_hWnd);
     PlaceSampleLabel(m_settings.dwPosition);
+    ShowPositionText();
     return true;
 }
 
@@ -92,12 +144,14 @@ bool CSMPTEFrameDrawDlg::ApplyControls()
     edits.rcPreview = m_rcPreview;
     edits.rcLabel = m_rcLabel;
     edits.rcPlaced = m_rcLabelPlaced;
+    edits.dwPlaced = m_dwLabelPlaced;
     return ApplyEdits(m_settings, edits);
 }
 
 bool CSMPTEFrameDrawDlg::OnInitDialog(WPARAM, LPARAM, LRESULT& lResult)
 {
     InitPreview();
+    SubclassLabel();
     InitControls();
     lResult = TRUE;
     return true;
@@ -162,6 +216,7 @@ bool CSMPTEFrameDrawDlg::OnMouseMove(WPARAM wParam, LPARAM lParam, LRESULT& lRes
         return true;
     if (MoveLabelWindow(m_hWndLabel, *rcMoved))
         m_rcLabel = *rcMoved;
+    ShowPositionText();
     return true;
 }
 
@@ -169,6 +224,31 @@ bool CSMPTEFrameDrawDlg::OnLButtonUp(WPARAM, LPARAM, LRESULT& lResult)
 {
     if (EndDrag(::GetCapture() == m_hWnd, m_bDragging))
         ::ReleaseCapture();
+    lResult = 0;
+    return true;
+}
+
+bool CSMPTEFrameDrawDlg::OnHelpKey(WPARAM, LPARAM, LRESULT& lResult)
+{
+    OnHelp();
+    lResult = TRUE;
+    return true;
+}
+
+bool CSMPTEFrameDrawDlg::OnDpiChanged(WPARAM, LPARAM, LRESULT&)
+{
+    ::PostMessageW(m_hWnd, kMsgMeasurePreview, 0, 0);
+    return false;
+}
+
+bool CSMPTEFrameDrawDlg::OnMeasurePreview(WPARAM, LPARAM, LRESULT& lResult)
+{
+    // The label keeps the position it shows, not its pixels.
+    const std::optional<uint32_t> dwPosition = ShownPosition();
+    InitPreview();
+    if (dwPosition)
+        PlaceSampleLabel(*dwPosition);
+    ShowPositionText();
     lResult = 0;
     return true;
 }
@@ -183,8 +263,10 @@ void CSMPTEFrameDrawDlg::OnFontButton()
     // The chooser works on a copy, so that a cancelled or failed run cannot
     // leave a half-written font behind. It starts from the working colour:
     // reopening it to change the size keeps a colour chosen a moment before.
-    LOGFONTW lf;
-    std::memcpy(&lf, &m_lfWork, sizeof(lf));
+    // Its sizes are points at this window's DPI; the settings keep frame
+    // pixels, the same at any display scaling.
+    const UINT nDpi = WindowDpi();
+    LOGFONTW lf = FontForChooser(m_lfWork, nDpi);
     CHOOSEFONTW cf;
     std::memset(&cf, 0, sizeof(cf));
     cf.lStructSize = sizeof(cf);
@@ -194,9 +276,9 @@ void CSMPTEFrameDrawDlg::OnFontButton()
     cf.Flags = kChooseFontFlags;
     if (!::ChooseFontW(&cf))
         return;
-    std::memcpy(&m_lfWork, &lf, sizeof(m_lfWork));
+    m_lfWork = FontFromChooser(lf, nDpi);
     m_crWork = cf.rgbColors;
-    ShowFaceName();
+    ShowFontText();
 }
 
 void CSMPTEFrameDrawDlg::OnHelp()
@@ -227,15 +309,115 @@ void CSMPTEFrameDrawDlg::PlaceSampleLabel(DWORD dwPosition)
         return;
     m_rcLabel = *rcPlaced;
     m_rcLabelPlaced = *rcPlaced;
+    m_dwLabelPlaced = dwPosition;
     MoveLabelWindow(m_hWndLabel, m_rcLabel);
 }
 
-void CSMPTEFrameDrawDlg::ShowFaceName()
+void CSMPTEFrameDrawDlg::ShowFontText()
 {
-    // The face buffer need not be terminated within its 32 units.
-    wchar_t szFace[kFaceNameUnits + 1];
-    CopyFaceName(m_lfWork, szFace);
-    ::SetDlgItemTextW(m_hWnd, IDC_FONT_NAME, szFace);
+    wchar_t szText[kMaxFormattedUnits + 1];
+    FormatFontText(szText, sizeof(szText), m_lfWork, m_crWork);
+    ::SetDlgItemTextW(m_hWnd, IDC_FONT_NAME, szText);
+}
+
+std::optional<uint32_t> CSMPTEFrameDrawDlg::ShownPosition() const
+{
+    return PositionShownByLabel(m_rcPreview, m_rcLabel, m_rcLabelPlaced, m_dwLabelPlaced);
+}
+
+void CSMPTEFrameDrawDlg::ShowPositionText()
+{
+    // What OK would store; the loaded position while the label has none.
+    wchar_t szText[64];
+    if (FormatPositionText(szText, sizeof(szText), ShownPosition().value_or(m_settings.dwPosition)))
+        ::SetDlgItemTextW(m_hWnd, IDC_POSITION_TEXT, szText);
+}
+
+UINT CSMPTEFrameDrawDlg::WindowDpi() const
+{
+    static const GetDpiForWindowFunction s_pfnGetDpiForWindow = LocateGetDpiForWindow();
+    if (s_pfnGetDpiForWindow != nullptr)
+    {
+        if (const UINT nDpi = s_pfnGetDpiForWindow(m_hWnd))
+            return nDpi;
+    }
+    CWindowDc dc(m_hWnd);
+    if (dc.get() == nullptr)
+        return 0;
+    const int nDpi = ::GetDeviceCaps(dc.get(), LOGPIXELSY);
+    return nDpi > 0 ? static_cast<UINT>(nDpi) : 0;
+}
+
+void CSMPTEFrameDrawDlg::SubclassLabel()
+{
+    if (m_hWndLabel == nullptr || !::SetPropW(m_hWndLabel, kDialogProperty, this))
+        return;
+    m_pfnLabelProc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(m_hWndLabel, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CSMPTEFrameDrawDlg::LabelProc)));
+    if (m_pfnLabelProc == nullptr)
+        ::RemovePropW(m_hWndLabel, kDialogProperty);
+}
+
+LRESULT CALLBACK CSMPTEFrameDrawDlg::LabelProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    auto* pThis = static_cast<CSMPTEFrameDrawDlg*>(::GetPropW(hWnd, kDialogProperty));
+    if (pThis == nullptr || pThis->m_pfnLabelProc == nullptr)
+        return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
+    const WNDPROC pfnLabelProc = pThis->m_pfnLabelProc;
+    switch (uMsg)
+    {
+    case WM_GETDLGCODE:
+        return ::CallWindowProcW(pfnLabelProc, hWnd, uMsg, wParam, lParam) | DLGC_WANTARROWS;
+    case WM_KEYDOWN:
+        if (pThis->OnLabelKey(static_cast<UINT>(wParam)))
+            return 0;
+        break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        ::InvalidateRect(hWnd, nullptr, TRUE);
+        break;
+    case WM_PAINT:
+    {
+        // The focus rectangle is drawn inverted over the whole label, so the
+        // label must have been painted whole beneath it.
+        ::InvalidateRect(hWnd, nullptr, FALSE);
+        const LRESULT lResult = ::CallWindowProcW(pfnLabelProc, hWnd, uMsg, wParam, lParam);
+        RECT rc;
+        if (::GetFocus() == hWnd && ::GetClientRect(hWnd, &rc))
+        {
+            CWindowDc dc(hWnd);
+            if (dc.get() != nullptr)
+                ::DrawFocusRect(dc.get(), &rc);
+        }
+        return lResult;
+    }
+    case WM_NCDESTROY:
+        ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pfnLabelProc));
+        ::RemovePropW(hWnd, kDialogProperty);
+        pThis->m_pfnLabelProc = nullptr;
+        break;
+    default:
+        break;
+    }
+    return ::CallWindowProcW(pfnLabelProc, hWnd, uMsg, wParam, lParam);
+}
+
+bool CSMPTEFrameDrawDlg::OnLabelKey(UINT vk)
+{
+    const int32_t step = ::GetKeyState(VK_SHIFT) < 0 ? kPositionStepLarge : kPositionStep;
+    for (const ArrowStep& arrow : kArrowSteps)
+    {
+        if (arrow.vk != vk)
+            continue;
+        // Without a place of its own (an unusable preview) the label stays.
+        if (const std::optional<uint32_t> dwPosition = ShownPosition())
+        {
+            PlaceSampleLabel(StepPosition(*dwPosition, arrow.dh * step, arrow.dv * step));
+            ShowPositionText();
+        }
+        return true;
+    }
+    return false;
 }
 
 bool CSMPTEFrameDrawDlg::ChildRectInClient(HWND hWndChild, IntRect& rc) const

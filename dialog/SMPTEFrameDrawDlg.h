@@ -1,7 +1,8 @@
 #pragma once
 // The modal setup dialog: edits a copy of the settings (font and colour
 // through the system font chooser, opacity with a trackbar, position by
-// dragging the sample time label in the preview) and hands it back on OK.
+// dragging the sample time label in the preview or by the arrow keys on it)
+// and hands it back on OK.
 
 #include <windows.h>
 
@@ -35,7 +36,7 @@ public:
 
 private:
     friend class CModalDialogImpl<CSMPTEFrameDrawDlg>;
-    static const MessageEntry kMessageMap[6];
+    static const MessageEntry kMessageMap[9];
 
     bool OnInitDialog(WPARAM wParam, LPARAM lParam, LRESULT& lResult);
     bool OnCommand(WPARAM wParam, LPARAM lParam, LRESULT& lResult);
@@ -43,6 +44,9 @@ private:
     bool OnLButtonDown(WPARAM wParam, LPARAM lParam, LRESULT& lResult);
     bool OnMouseMove(WPARAM wParam, LPARAM lParam, LRESULT& lResult);
     bool OnLButtonUp(WPARAM wParam, LPARAM lParam, LRESULT& lResult);
+    bool OnHelpKey(WPARAM wParam, LPARAM lParam, LRESULT& lResult);
+    bool OnDpiChanged(WPARAM wParam, LPARAM lParam, LRESULT& lResult);
+    bool OnMeasurePreview(WPARAM wParam, LPARAM lParam, LRESULT& lResult);
 
     void OnOK();
     void OnFontButton();
@@ -50,8 +54,17 @@ private:
 
     void InitPreview();
     void PlaceSampleLabel(DWORD dwPosition);
-    void ShowFaceName();
+    void ShowFontText();
+    void ShowPositionText();
+    std::optional<uint32_t> ShownPosition() const;
     bool ChildRectInClient(HWND hWndChild, IntRect& rc) const;
+    UINT WindowDpi() const;
+
+    // The sample label, subclassed: it takes the arrow keys and shows a focus
+    // rectangle, which a plain static does neither.
+    void SubclassLabel();
+    static LRESULT CALLBACK LabelProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+    bool OnLabelKey(UINT vk);
 
     SMPTEDrawSettings m_settings;
     LOGFONTW m_lfWork;
@@ -64,7 +77,10 @@ private:
     const wchar_t* m_pszHelpFile;
 
     // What the controls were given at initialisation, so that OK can tell an
-    // edit from an untouched control.
+    // edit from an untouched control; the label's place is renewed by the
+    // keys, which put it where a position says.
     LRESULT m_nTrackPositionInitial;
     std::optional<IntRect> m_rcLabelPlaced;
+    DWORD m_dwLabelPlaced;
+    WNDPROC m_pfnLabelProc;
 };

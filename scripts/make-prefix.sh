@@ -4,22 +4,42 @@
 # which "Arial" resolves to Liberation Sans and windows are unmanaged (so that
 # closing a dialog does not wait for a window manager), and where a crashing
 # program, 32-bit or 64-bit, ends at once instead of waiting in the debugger.
-# Safe to run in parallel.
+# A second argument sets the display's pixels per inch (LogPixels), also of a
+# prefix made before. Safe to run in parallel.
 set -eu
 prefix=$(realpath -m "$1")
+dpi=${2:-}
 stamp="$prefix/.ferrowind-ready"
-[ -f "$stamp" ] && exit 0
+dpi_stamp="$prefix/.ferrowind-dpi"
+run() {
+    if [ -n "${DISPLAY:-}" ]; then "$@"; else xvfb-run -a "$@"; fi
+}
+set_dpi() {
+    [ -z "$dpi" ] && return 0
+    [ -f "$dpi_stamp" ] && [ "$(cat "$dpi_stamp")" = "$dpi" ] && return 0
+    printf '%s\r\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Control Panel\Desktop]' \
+        "\"LogPixels\"=dword:$(printf '%08x' "$dpi")" '' > "$prefix/ferrowind-dpi.reg"
+    run "$WINELOADER" regedit.exe "$prefix/ferrowind-dpi.reg" >/dev/null 2>&1
+    "$WINESERVER" -w
+    echo "$dpi" > "$dpi_stamp"
+}
+case $dpi in
+*[!0-9]*) echo "make-prefix: DPI $dpi is not a number" >&2; exit 2 ;;
+esac
+. "$(dirname "$0")/wine-env.sh"
+wine_env "$prefix" 64
+if [ -f "$stamp" ] && { [ -z "$dpi" ] || [ "$(cat "$dpi_stamp" 2>/dev/null)" = "$dpi" ]; }; then
+    exit 0
+fi
 
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
-[ -f "$stamp" ] && exit 0
+if [ -f "$stamp" ]; then
+    set_dpi
+    exit 0
+fi
 
-. "$(dirname "$0")/wine-env.sh"
-wine_env "$prefix" 64
-run() {
-    if [ -n "${DISPLAY:-}" ]; then "$@"; else xvfb-run -a "$@"; fi
-}
 run "$WINELOADER" wineboot.exe -i >/dev/null 2>&1
 reg="$prefix/ferrowind-prefix.reg"
 # A crashed program would start winedbg and wait in it; Wine starts its own
@@ -38,4 +58,5 @@ printf '%s\r\n' 'REGEDIT4' '' \
     '"Debugger"="ferrowind-no-debugger.exe"' '"Auto"="1"' '' > "$reg"
 run "$WINELOADER" regedit.exe "$reg" >/dev/null 2>&1
 "$WINESERVER" -w
+set_dpi
 touch "$stamp"

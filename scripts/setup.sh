@@ -17,7 +17,7 @@
 set -eu
 base_pkgs="g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine64 libwine-dev \
 xvfb xauth fonts-liberation cmake ninja-build gcc clang libclang-rt-14-dev libgtest-dev \
-googletest fp-utils wixl msitools osslsigncode openssl"
+googletest fp-utils wixl msitools osslsigncode openssl xdotool"
 extra_pkgs="wine32:i386 qemu-user-static"
 
 base_only=0 report=""

@@ -26,6 +26,7 @@ DialogEdits Untouched(const SMPTEDrawSettings& settings)
     edits.nTrackPositionInitial = edits.nTrackPosition;
     edits.rcPreview = kPreview;
     edits.rcPlaced = PlaceSampleLabel(kPreview, LabelAt(0, 0), settings.dwPosition);
+    edits.dwPlaced = settings.dwPosition;
     edits.rcLabel = edits.rcPlaced.value_or(LabelAt(0, 0));
     return edits;
 }
@@ -125,6 +126,12 @@ const EditCase kEditCases[] = {
     // Placed at 129 for 50 %; 130 reads back as 50.38 %, cut to 50.
     {"label moved to the same percentage", [](SMPTEDrawSettings& s) { s.SetPosition(0x00320032u); },
      [](DialogEdits& e) { e.rcLabel = LabelAt(130, 50); }, false, Unchanged},
+    {"label placed by the keys", Defaults,
+     [](DialogEdits& e) {
+         e.dwPlaced = 0x00060008u;
+         e.rcPlaced = e.rcLabel = *PlaceSampleLabel(kPreview, LabelAt(0, 0), e.dwPlaced);
+     },
+     true, [](SMPTEDrawSettings& s) { s.dwPosition = 0x00060008u; }},
     {"label never placed", Defaults,
      [](DialogEdits& e) {
          e.rcPlaced.reset();

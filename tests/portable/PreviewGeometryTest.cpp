@@ -203,10 +203,18 @@ TEST(PreviewGeometry, EndDragClearsTheFlagAndReleasesOnlyAHeldCapture)
     EXPECT_FALSE(bDragging);
 }
 
-TEST(PreviewGeometry, LabelCountsAsMovedOnlyAwayFromWhereItWasPlaced)
+TEST(PreviewGeometry, LabelStandsForItsPlacedPositionUntilItIsDraggedAway)
 {
-    EXPECT_FALSE(LabelMovedSincePlaced(LabelAt(7, 3), std::nullopt));
-    EXPECT_FALSE(LabelMovedSincePlaced(LabelAt(7, 3), LabelAt(7, 3)));
-    EXPECT_TRUE(LabelMovedSincePlaced(LabelAt(8, 3), LabelAt(7, 3)));
-    EXPECT_TRUE(LabelMovedSincePlaced(LabelAt(7, 2), LabelAt(7, 3)));
+    EXPECT_EQ(PositionShownByLabel(kPreview, LabelAt(7, 3), std::nullopt, 0x00030003u), std::nullopt);
+    EXPECT_EQ(PositionShownByLabel(kPreview, LabelAt(7, 3), LabelAt(7, 3), 0x00030003u), 0x00030003u);
+    EXPECT_EQ(PositionShownByLabel(kPreview, LabelAt(8, 3), LabelAt(7, 3), 0x00030003u), 0x00020003u) << "3 of 100: 2";
+    EXPECT_EQ(PositionShownByLabel(kPreview, LabelAt(129, 100), LabelAt(7, 3), 0x00030003u), 0x00640032u);
+}
+
+TEST(PreviewGeometry, StepsClampEachHalfToZeroToHundred)
+{
+    EXPECT_EQ(StepPosition(0x00030003u, 1, -1), 0x00020004u);
+    EXPECT_EQ(StepPosition(0x00030003u, -10, 0), 0x00030000u);
+    EXPECT_EQ(StepPosition(0x00630064u, 10, 10), 0x00640064u);
+    EXPECT_EQ(StepPosition(0x00320032u, -10, 10), 0x003C0028u);
 }

@@ -160,21 +160,24 @@ struct ExpectedControl
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 
 const ExpectedControl kControls[] = {
-    {-1, kButtonAtom, L"button", L"Display Settings", kChild | BS_GROUPBOX, 0, 7, 7, 226, 195},
-    {201, kButtonAtom, L"button", L"Font", kChild | BS_PUSHBUTTON | WS_TABSTOP, 0, 12, 19, 50, 14},
-    {202, kStaticAtom, L"static", L"Arial", kChild | SS_LEFT | WS_GROUP, 0, 71, 22, 147, 8},
-    {-1, kStaticAtom, L"static", L"Opacity:", kChild | SS_LEFT | WS_GROUP, 0, 12, 39, 48, 8},
+    {-1, kButtonAtom, L"button", L"Display Settings", kChild | BS_GROUPBOX | WS_GROUP, 0, 7, 7, 226, 218},
+    {201, kButtonAtom, L"button", L"&Font", kChild | BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, 12, 19, 50, 14},
+    {202, kStaticAtom, L"static", L"Arial, 48 pt, regular, white", kChild | SS_LEFT | SS_NOPREFIX | WS_GROUP, 0, 71,
+     19, 157, 16},
+    {-1, kStaticAtom, L"static", L"&Opacity:", kChild | SS_LEFT | WS_GROUP, 0, 12, 41, 48, 8},
     {203, 0, L"msctls_trackbar32", L"", kChild | TBS_HORZ | TBS_AUTOTICKS | TBS_BOTH | TBS_NOTICKS | WS_TABSTOP, 0,
-     71, 36, 132, 18},
-    {204, kStaticAtom, L"static", L"100", kChild | SS_LEFT | WS_GROUP, 0, 209, 38, 13, 8},
-    {205, kStaticAtom, L"static", L"", kChild | SS_ETCHEDFRAME, WS_EX_CLIENTEDGE, 12, 59, 216, 137},
-    {-1, kStaticAtom, L"static", L"Click and drag the time around to position it in the video",
-     kChild | SS_CENTER | WS_DISABLED | WS_GROUP, 0, 68, 116, 104, 23},
-    {206, kStaticAtom, L"static", L"01:52:24.4", kChild | SS_CENTER | SS_CENTERIMAGE | WS_GROUP, WS_EX_TRANSPARENT,
-     15, 62, 38, 9},
-    {IDOK, kButtonAtom, L"button", L"OK", kChild | BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 75, 206, 50, 14},
-    {IDCANCEL, kButtonAtom, L"button", L"Cancel", kChild | BS_PUSHBUTTON | WS_TABSTOP, 0, 129, 206, 50, 14},
-    {kIdHelpButton, kButtonAtom, L"button", L"Help", kChild | BS_PUSHBUTTON | WS_TABSTOP, 0, 183, 206, 50, 14},
+     71, 38, 132, 18},
+    {204, kStaticAtom, L"static", L"100", kChild | SS_LEFT | WS_GROUP, 0, 209, 40, 13, 8},
+    {205, kStaticAtom, L"static", L"Video frame preview", kChild | SS_ETCHEDFRAME, WS_EX_CLIENTEDGE, 12, 61, 216, 137},
+    {-1, kStaticAtom, L"static",
+     L"Drag the time to its place in the video,\nor press Alt+P and use the arrow keys\n(Shift: ten steps)",
+     kChild | SS_CENTER | WS_GROUP, 0, 36, 112, 168, 26},
+    {207, kStaticAtom, L"static", L"&Position: 3 % across, 3 % down", kChild | SS_LEFT | WS_GROUP, 0, 12, 205, 216, 8},
+    {206, kStaticAtom, L"static", L"01:52:24.4", kChild | SS_CENTER | SS_CENTERIMAGE | WS_GROUP | WS_TABSTOP,
+     WS_EX_TRANSPARENT, 15, 64, 38, 9},
+    {IDOK, kButtonAtom, L"button", L"OK", kChild | BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, 75, 229, 50, 14},
+    {IDCANCEL, kButtonAtom, L"button", L"Cancel", kChild | BS_PUSHBUTTON | WS_TABSTOP, 0, 129, 229, 50, 14},
+    {kIdHelpButton, kButtonAtom, L"button", L"&Help", kChild | BS_PUSHBUTTON | WS_TABSTOP, 0, 183, 229, 50, 14},
 };
 } // namespace
 
@@ -187,11 +190,11 @@ TEST(SetupDialogTemplate, IsAnExtendedUsEnglishTemplateWithTheShellFont)
     EXPECT_EQ(h.helpId, 0u);
     EXPECT_EQ(h.exStyle, 0u);
     EXPECT_EQ(h.style, DWORD(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_FIXEDSYS));
-    EXPECT_EQ(h.items, 12);
+    EXPECT_EQ(h.items, 13);
     EXPECT_EQ(h.x, 0);
     EXPECT_EQ(h.y, 0);
     EXPECT_EQ(h.cx, 240);
-    EXPECT_EQ(h.cy, 227);
+    EXPECT_EQ(h.cy, 250);
     EXPECT_EQ(h.menu, L"");
     EXPECT_EQ(h.windowClass, L"");
     EXPECT_EQ(h.title, kDialogCaption);

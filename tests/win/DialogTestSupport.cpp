@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "dialog/SetupDialog.h"
 #include "settings/CurrentSettings.h"
@@ -176,6 +177,35 @@ void DialogSession::MoveTrackbarTo(int position)
     ::SendMessageW(Dialog(), WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, position), reinterpret_cast<LPARAM>(hWndTrack));
 }
 
+void DialogSession::Keys(UINT modifier, UINT vk, int count)
+{
+    // Keys go to the foreground window, which the dialog (or a window it
+    // opened) becomes a moment after it is shown.
+    WaitUntil([&] { return ::GetWindowThreadProcessId(::GetForegroundWindow(), nullptr) == m_threadId; });
+    std::vector<INPUT> inputs;
+    const auto add = [&](UINT key, DWORD flags) {
+        if (key != 0)
+            inputs.push_back(INPUT{INPUT_KEYBOARD, {.ki = {static_cast<WORD>(key), 0, flags, 0, 0}}});
+    };
+    add(modifier, 0);
+    for (int i = 0; i < count; ++i)
+    {
+        add(vk, 0);
+        add(vk, KEYEVENTF_KEYUP);
+    }
+    add(modifier, KEYEVENTF_KEYUP);
+    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+int DialogSession::FocusId()
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    if (!::GetGUIThreadInfo(m_threadId, &info) || info.hwndFocus == nullptr)
+        return 0;
+    return ::GetDlgCtrlID(info.hwndFocus);
+}
+
 std::wstring DialogSession::Text(int id)
 {
     return WindowText(Item(id));
@@ -222,6 +252,12 @@ IntRect ChildRectIn(HWND hWndParent, HWND hWndChild)
     ::ScreenToClient(hWndParent, &pts[0]);
     ::ScreenToClient(hWndParent, &pts[1]);
     return IntRect{pts[0].x, pts[0].y, pts[1].x, pts[1].y};
+}
+
+std::wstring PositionText(uint32_t dwPosition)
+{
+    return L"&Position: " + std::to_wstring(dwPosition & 0xFFFF) + L" % across, " + std::to_wstring(dwPosition >> 16) +
+           L" % down";
 }
 
 std::wstring FaceOf(const LOGFONTW& lf)

@@ -59,6 +59,12 @@ public:
     void PressKey(UINT vk);
     void Mouse(UINT uMsg, WPARAM keys, int x, int y);
     void MoveTrackbarTo(int position);
+    // Keys as the keyboard gives them (SendInput), to the focus of the
+    // foreground window: vk pressed count times with modifier (VK_MENU,
+    // VK_SHIFT or 0) held.
+    void Keys(UINT modifier, UINT vk, int count = 1);
+    // The id of the control with the focus of the dialog's thread.
+    int FocusId();
 
     std::wstring Text(int id);
     IntRect ChildRect(int id);
@@ -77,4 +83,6 @@ private:
 std::wstring WindowText(HWND hWnd);
 std::wstring ClassOf(HWND hWnd);
 IntRect ChildRectIn(HWND hWndParent, HWND hWndChild);
+// The position text the dialog shows for a packed position.
+std::wstring PositionText(uint32_t dwPosition);
 std::wstring FaceOf(const LOGFONTW& lf);

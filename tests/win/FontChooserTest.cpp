@@ -11,12 +11,10 @@ namespace
 constexpr wchar_t kOtherFace[] = L"Liberation Serif";
 constexpr COLORREF kRed = RGB(0xFF, 0, 0);
 
+// Stored sizes are frame pixels, 96 to the inch, at any display DPI.
 int PixelsForPoints(int points)
 {
-    HDC hdc = ::GetDC(nullptr);
-    const int dpi = ::GetDeviceCaps(hdc, LOGPIXELSY);
-    ::ReleaseDC(nullptr, hdc);
-    return ::MulDiv(points, dpi, 72);
+    return ::MulDiv(points, 96, 72);
 }
 
 class FontChooser : public testing::Test
@@ -112,7 +110,8 @@ protected:
 TEST_F(FontChooser, ChangesTheFaceShownAndOkStoresTheFontAndColour)
 {
     ASSERT_NO_FATAL_FAILURE(PickOtherFaceAt12InRed(IDOK));
-    EXPECT_TRUE(WaitUntil([&] { return m_session->Text(202) == kOtherFace; })) << "label: " << m_session->Text(202).c_str();
+    const std::wstring strText = std::wstring(kOtherFace) + L", 12 pt, regular, red";
+    EXPECT_TRUE(WaitUntil([&] { return m_session->Text(202) == strText; })) << "label: " << m_session->Text(202).c_str();
     EXPECT_TRUE(SameBytes(CurrentSettings(), SMPTEDrawSettings())) << "stored only at OK";
 
     m_session->Click(IDOK);
@@ -127,7 +126,7 @@ TEST_F(FontChooser, ChangesTheFaceShownAndOkStoresTheFontAndColour)
 TEST_F(FontChooser, ReopensWithTheColourChosenBefore)
 {
     ASSERT_NO_FATAL_FAILURE(PickOtherFaceAt12InRed(IDOK));
-    ASSERT_TRUE(WaitUntil([&] { return m_session->Text(202) == kOtherFace; }));
+    ASSERT_TRUE(WaitUntil([&] { return m_session->Text(202).starts_with(kOtherFace); }));
 
     // Opened again only to change the size: the red must survive.
     HWND hWndChooser = OpenChooser();
@@ -148,7 +147,7 @@ TEST_F(FontChooser, ReopensWithTheColourChosenBefore)
 TEST_F(FontChooser, CancelledChooserChangesNothing)
 {
     ASSERT_NO_FATAL_FAILURE(PickOtherFaceAt12InRed(IDCANCEL));
-    EXPECT_EQ(m_session->Text(202), L"Arial");
+    EXPECT_EQ(m_session->Text(202), L"Arial, 48 pt, regular, white");
 
     m_session->Click(IDOK);
     EXPECT_EQ(m_session->Result(), S_FALSE);

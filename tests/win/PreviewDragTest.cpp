@@ -190,6 +190,7 @@ TEST_F(PreviewDrag, OkReadsThePositionOfAMovedLabel)
     Release(to);
     const std::optional<uint32_t> expected = PositionFromLabel(m_preview, Label());
     ASSERT_TRUE(expected.has_value());
+    EXPECT_EQ(m_session->Text(207), PositionText(*expected)) << "the text follows the drag";
     m_session->Click(IDOK);
     EXPECT_EQ(m_session->Result(), S_OK);
     EXPECT_EQ(CurrentSettings().dwPosition, *expected);

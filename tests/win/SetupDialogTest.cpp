@@ -72,7 +72,7 @@ TEST_F(SetupDialog, TrackbarStartsAtTheMappedPositionOfZeroToHundred)
         EXPECT_EQ(::SendMessageW(hWndTrack, TBM_GETRANGEMAX, 0, 0), 100);
         EXPECT_EQ(::SendMessageW(hWndTrack, TBM_GETPOS, 0, 0), c.nPosition);
         EXPECT_EQ(session.Text(204), c.pszLabel);
-        EXPECT_EQ(session.Text(202), L"Arial");
+        EXPECT_EQ(session.Text(202), L"Arial, 48 pt, regular, white");
         session.Click(IDCANCEL);
         EXPECT_EQ(session.Result(), S_FALSE);
     }

@@ -1,9 +1,11 @@
-// Opens the setup dialog as a host would, waits until it has painted, and
-// saves a picture of it as a PNG file: the screenshot in the documentation.
+// Opens the setup dialog as a host would, puts the focus on the sample time
+// with Alt+P as a keyboard user does, waits until it has painted, and saves a
+// picture of it as a PNG file: the screenshot in the documentation.
 //
 //   dialog_snapshot.exe <output.png>
 //
-// Runs under Wine with an X display (Xvfb will do).
+// Runs under Wine with an X display (Xvfb will do); the display scaling is the
+// prefix's (scripts/wine-run.sh --dpi).
 
 #include <windows.h>
 #include <commctrl.h>
@@ -112,6 +114,35 @@ HWND WaitForDialog(DWORD threadId)
     return nullptr;
 }
 
+// Alt+P through the system's input, as the keyboard sends it; answers
+// whether the focus reached the sample time label.
+bool FocusSampleLabel(HWND hWndDialog, DWORD threadId)
+{
+    // Keys go to the foreground window, which the dialog becomes a moment
+    // after it is shown.
+    for (int i = 0; i < 200 && ::GetForegroundWindow() != hWndDialog; ++i)
+        ::Sleep(10);
+    INPUT inputs[4] = {};
+    const WORD keys[4] = {VK_MENU, 'P', 'P', VK_MENU};
+    for (int i = 0; i < 4; ++i)
+    {
+        inputs[i].type = INPUT_KEYBOARD;
+        inputs[i].ki.wVk = keys[i];
+        inputs[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
+    }
+    ::SendInput(4, inputs, sizeof(INPUT));
+    HWND hWndLabel = ::GetDlgItem(hWndDialog, 206);
+    for (int i = 0; i < 200; ++i)
+    {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof(info);
+        if (::GetGUIThreadInfo(threadId, &info) && info.hwndFocus == hWndLabel)
+            return true;
+        ::Sleep(10);
+    }
+    return false;
+}
+
 // Copies the whole window, frame and caption included, into a bitmap.
 BitmapOwner CaptureWindow(HWND hWnd)
 {
@@ -178,14 +209,16 @@ int main()
     ::CloseHandle(hStarted);
 
     bool bSaved = false;
-    if (HWND hWndDialog = WaitForDialog(dialogThreadId))
+    HWND hWndDialog = WaitForDialog(dialogThreadId);
+    if (hWndDialog != nullptr && FocusSampleLabel(hWndDialog, dialogThreadId))
     {
         ::RedrawWindow(hWndDialog, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
         ::Sleep(300);
         BitmapOwner bitmap = CaptureWindow(hWndDialog);
         bSaved = bitmap && SavePng(bitmap.get(), pszOutput);
-        ::PostMessageW(hWndDialog, WM_COMMAND, IDCANCEL, 0);
     }
+    if (hWndDialog != nullptr)
+        ::PostMessageW(hWndDialog, WM_COMMAND, IDCANCEL, 0);
     dialog.join();
     if (!bSaved)
     {
