@@ -29,6 +29,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
+trap 'exit 129' HUP
 for _ in $(seq 50); do
     [ -s "$display_file" ] && break
     sleep 0.1
