@@ -50,3 +50,23 @@ private:
 
 using CRegKeyHandle = CWin32Handle<HKEY, &::RegCloseKey>;
 using CLibraryHandle = CWin32Handle<HMODULE, &::FreeLibrary>;
+
+// A window's device context, from GetDC or GetWindowDC; ReleaseDC needs the
+// window too, so it does not fit the template above.
+class CWindowDc
+{
+public:
+    CWindowDc(HWND hWnd, HDC hdc) : m_hWnd(hWnd), m_hdc(hdc) {}
+    ~CWindowDc()
+    {
+        if (m_hdc != nullptr)
+            ::ReleaseDC(m_hWnd, m_hdc);
+    }
+    CWindowDc(const CWindowDc&) = delete;
+    CWindowDc& operator=(const CWindowDc&) = delete;
+    HDC get() const { return m_hdc; }
+
+private:
+    HWND m_hWnd;
+    HDC m_hdc;
+};

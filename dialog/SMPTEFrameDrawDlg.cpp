@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "com/Win32Handle.h"
 #include "dialog/DialogEdits.h"
 #include "dialog/DialogTexts.h"
 #include "dialog/FontSize.h"
@@ -42,24 +43,6 @@ bool MoveLabelWindow(HWND hWndLabel, const IntRect& rc)
 {
     return ::MoveWindow(hWndLabel, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, TRUE) != FALSE;
 }
-
-class CWindowDc
-{
-public:
-    explicit CWindowDc(HWND hWnd) : m_hWnd(hWnd), m_hdc(::GetDC(hWnd)) {}
-    ~CWindowDc()
-    {
-        if (m_hdc != nullptr)
-            ::ReleaseDC(m_hWnd, m_hdc);
-    }
-    CWindowDc(const CWindowDc&) = delete;
-    CWindowDc& operator=(const CWindowDc&) = delete;
-    HDC get() const { return m_hdc; }
-
-private:
-    HWND m_hWnd;
-    HDC m_hdc;
-};
 
 using GetDpiForWindowFunction = UINT(WINAPI*)(HWND hWnd);
 
@@ -341,7 +324,7 @@ UINT CSMPTEFrameDrawDlg::WindowDpi() const
         if (const UINT nDpi = s_pfnGetDpiForWindow(m_hWnd))
             return nDpi;
     }
-    CWindowDc dc(m_hWnd);
+    CWindowDc dc(m_hWnd, ::GetDC(m_hWnd));
     if (dc.get() == nullptr)
         return 0;
     const int nDpi = ::GetDeviceCaps(dc.get(), LOGPIXELSY);
@@ -385,7 +368,7 @@ LRESULT CALLBACK CSMPTEFrameDrawDlg::LabelProc(HWND hWnd, UINT uMsg, WPARAM wPar
         RECT rc;
         if (::GetFocus() == hWnd && ::GetClientRect(hWnd, &rc))
         {
-            CWindowDc dc(hWnd);
+            CWindowDc dc(hWnd, ::GetDC(hWnd));
             if (dc.get() != nullptr)
                 ::DrawFocusRect(dc.get(), &rc);
         }

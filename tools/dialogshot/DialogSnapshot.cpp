@@ -19,6 +19,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "com/Win32Handle.h"
 #include "dialog/SetupDialog.h"
 #include "settings/CurrentSettings.h"
 
@@ -48,20 +49,6 @@ using ArgvOwner = std::unique_ptr<LPWSTR, Closer<&FreeArgv>>;
 using BitmapOwner = std::unique_ptr<std::remove_pointer_t<HBITMAP>, Closer<&::DeleteObject>>;
 using MemoryDcOwner = std::unique_ptr<std::remove_pointer_t<HDC>, Closer<&::DeleteDC>>;
 using GpImageOwner = std::unique_ptr<Gdiplus::GpBitmap, Closer<&DisposeBitmap>>;
-
-struct WindowDc
-{
-    HWND hWnd;
-    HDC hdc;
-    explicit WindowDc(HWND h) : hWnd(h), hdc(::GetWindowDC(h)) {}
-    ~WindowDc()
-    {
-        if (hdc != nullptr)
-            ::ReleaseDC(hWnd, hdc);
-    }
-    WindowDc(const WindowDc&) = delete;
-    WindowDc& operator=(const WindowDc&) = delete;
-};
 
 struct GdiplusSession
 {
@@ -151,15 +138,15 @@ BitmapOwner CaptureWindow(HWND hWnd)
         return nullptr;
     const int cx = rc.right - rc.left;
     const int cy = rc.bottom - rc.top;
-    WindowDc source(hWnd);
-    if (source.hdc == nullptr)
+    CWindowDc source(hWnd, ::GetWindowDC(hWnd));
+    if (source.get() == nullptr)
         return nullptr;
-    MemoryDcOwner memory(::CreateCompatibleDC(source.hdc));
-    BitmapOwner bitmap(::CreateCompatibleBitmap(source.hdc, cx, cy));
+    MemoryDcOwner memory(::CreateCompatibleDC(source.get()));
+    BitmapOwner bitmap(::CreateCompatibleBitmap(source.get(), cx, cy));
     if (!memory || !bitmap)
         return nullptr;
     HGDIOBJ hOld = ::SelectObject(memory.get(), bitmap.get());
-    const BOOL bCopied = ::BitBlt(memory.get(), 0, 0, cx, cy, source.hdc, 0, 0, SRCCOPY);
+    const BOOL bCopied = ::BitBlt(memory.get(), 0, 0, cx, cy, source.get(), 0, 0, SRCCOPY);
     ::SelectObject(memory.get(), hOld);
     return bCopied ? std::move(bitmap) : nullptr;
 }
