@@ -1,67 +1,32 @@
 #!/usr/bin/perl
-# The code blocks of a guide that quote a source file must equal the parts of
-# that file between "// guide: NAME" and the next "// guide: end", indentation
-# aside, and every such part must be quoted:
-#   GuideQuotes.pl GUIDE.md SOURCE
+# GuideQuotes.pl GUIDE.md SOURCE: every code block of the guide that follows
+# "<!-- quote: NAME -->" must equal, indentation aside, the part of SOURCE
+# between "// guide: NAME" and the next "// guide: end", and every such part
+# must be quoted.
 use strict;
 use warnings;
 
 my ($guide, $source) = @ARGV;
-die "usage: GuideQuotes.pl GUIDE.md SOURCE\n" unless defined $source;
-
-sub lines_of {
-    my ($path) = @_;
-    open(my $fh, '<', $path) or die "$path: $!\n";
-    chomp(my @lines = <$fh>);
-    return @lines;
-}
-
+sub text { open(my $fh, '<', $_[0]) or die "$_[0]: $!\n"; local $/; return <$fh>; }
 sub dedent {
-    my @lines = @_;
-    my $indent;
-    for (grep { /\S/ } @lines) {
-        my ($lead) = /^( *)/;
-        $indent = length $lead if !defined $indent || length $lead < $indent;
-    }
-    $indent //= 0;
-    return map { length($_) >= $indent ? substr($_, $indent) : '' } @lines;
+    my ($indent) = sort { $a <=> $b } map { /^( *)\S/ ? length $1 : () } split /\n/, $_[0];
+    (my $t = $_[0]) =~ s/^ {0,$indent}//mg if defined $indent;
+    return $t // $_[0];
 }
 
+my ($code, $doc) = (text($source), text($guide));
 my %parts;
-my $name;
-for (lines_of($source)) {
-    if (m{^\s*// guide: end\s*$}) { $name = undef; next; }
-    if (m{^\s*// guide: (\S+)\s*$}) { $name = $1; $parts{$name} = []; next; }
-    push @{$parts{$name}}, $_ if defined $name;
-}
+$parts{$1} = dedent($2) while $code =~ m{^[ \t]*// guide: (\S+)\n(.*?)^[ \t]*// guide: end\n}msg;
+my %quotes;
+$quotes{$1} = $2 while $doc =~ m{^<!-- quote: (\S+) -->\n```\w*\n(.*?)^```$}msg;
 
-my (%quoted, @failures);
-my @guide = lines_of($guide);
-for (my $i = 0; $i < @guide; ++$i) {
-    next unless $guide[$i] =~ /^<!-- quote: (\S+) -->$/;
-    my $quote = $1;
-    $quoted{$quote} = 1;
-    my $fence = $i + 1;
-    if ($fence >= @guide || $guide[$fence] !~ /^```/) {
-        push @failures, "$guide:" . ($i + 1) . ": quote '$quote' is not followed by a code block";
-        next;
-    }
-    my @block;
-    for ($i = $fence + 1; $i < @guide && $guide[$i] !~ /^```\s*$/; ++$i) { push @block, $guide[$i]; }
-    if (!exists $parts{$quote}) {
-        push @failures, "$guide: quote '$quote' names no part of $source";
-        next;
-    }
-    my @want = dedent(@{$parts{$quote}});
-    for my $n (0 .. ($#want > $#block ? $#want : $#block)) {
-        my ($w, $b) = ($want[$n] // '<end>', $block[$n] // '<end>');
-        next if $w eq $b;
-        push @failures, "$guide: quote '$quote', line " . ($n + 1) . ":\n  source: $w\n  guide:  $b";
-        last;
-    }
+my @failures;
+for my $name (sort keys %quotes) {
+    if (!exists $parts{$name}) { push @failures, "$guide: quote '$name' names no part of $source"; next; }
+    push @failures, "$guide: quote '$name' differs from $source:\n$quotes{$name}---\n$parts{$name}"
+        if $quotes{$name} ne $parts{$name};
 }
-push @failures, "$source: part '$_' is quoted nowhere in $guide" for grep { !$quoted{$_} } sort keys %parts;
-
+push @failures, "$source: part '$_' is quoted nowhere in $guide" for grep { !exists $quotes{$_} } sort keys %parts;
 print "$_\n" for @failures;
-printf "%d quotes checked, %d differ\n", scalar(keys %quoted), scalar(@failures);
+printf "%d quotes checked, %d failures\n", scalar(keys %quotes), scalar(@failures);
 exit(@failures ? 1 : 0);
